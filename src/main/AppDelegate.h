@@ -1,0 +1,70 @@
+#pragma once
+
+#include "platform/NotificationCenter.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QUrl>
+#include <QWidget>
+
+namespace marvoline {
+
+class MainViewController;
+
+// The application shell: takes files from the command line and open events,
+// keeps them pending until the one chooser window exists, shows them there, and
+// ends the program when there is nothing to show.
+class AppDelegate : public QObject, public NotificationCenterDelegate {
+    Q_OBJECT
+
+public:
+    explicit AppDelegate(QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    // Launch. arguments are the process arguments without the program's path.
+    void applicationWillFinishLaunching(const QList<QByteArray>& arguments);
+    void applicationDidFinishLaunching();
+    void handleLaunchOrTerminate();
+
+    // Open events.
+    void openUrls(const QList<QUrl>& urls);
+    bool openFile(const QByteArray& path);
+    void openFiles(const QList<QByteArray>& paths);
+    // Brings the chooser to the front, if there is one.
+    void activate();
+
+    // Reminder answers.
+    void didReceiveNotificationResponse(const QVariantMap& userInfo,
+                                        std::function<void()> completion) override;
+
+    // Window presentation.
+    void showWindow();
+    void showFiles(const QList<QUrl>& urls, bool skipTimer = false);
+    static void centerWindowOnMouseScreen(QWidget* window);
+    static QString windowTitle(const QList<QUrl>& urls);
+    // Whether the program is not the default application of the file.
+    static bool computeIsOpenAsContext(const QUrl& firstFile);
+
+    // Ends the event loop once pending work is done.
+    void terminate();
+
+    // Delay of the launch check after launch has finished.
+    static constexpr int launchCheckDelayMs = 500;
+
+    QPointer<QWidget> window;
+    QPointer<MainViewController> mainViewController;
+    QList<QUrl> pendingURLs;
+    bool pendingSkipTimer = false;
+
+    bool hasShownWindow() const { return m_hasShownWindow; }
+
+Q_SIGNALS:
+    void terminateRequested();
+
+private:
+    bool m_hasShownWindow = false;
+};
+
+} // namespace marvoline

@@ -1,0 +1,172 @@
+#pragma once
+
+#include "handlers/AppCandidate.h"
+
+#include <QList>
+#include <QPointer>
+#include <QStringList>
+#include <QUrl>
+#include <QWidget>
+
+#include <optional>
+
+class QAction;
+class QCheckBox;
+class QHBoxLayout;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTimer;
+
+namespace marvoline {
+
+class AppIconButton;
+class StopTimerButton;
+class WindowDragHandleView;
+
+// The content of the chooser window: holds the files on show and every chooser
+// flow. Its members are spread over one source file per concern:
+//   chooser/DisplayFlow.cpp      configure, showFiles
+//   chooser/Layout.cpp           buildUI
+//   chooser/WindowWatch.cpp      window moves, resizes, full screen
+//   chooser/Opening.cpp          openWith, preview double click, close
+//   chooser/AppRow.cpp           populateAppButtons and the overflow menu
+//   chooser/Countdown.cpp        startTimer, tick, pauseTimer
+//   chooser/MenuActions.cpp      rule, add-app, menu opening
+//   handlers/PersistedSettings.cpp, handlers/AppCandidates.cpp,
+//   handlers/DefaultResolution.cpp, handlers/DefaultSwitching.cpp
+class MainViewController : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit MainViewController(QWidget* parent = nullptr);
+    ~MainViewController() override;
+
+    // Persisted keys and the reminder's user-information key.
+    static inline const QString previousDefaultKeyPrefix = QStringLiteral("marvoline.previousDefault.");
+    static inline const QString appUsageKey = QStringLiteral("marvoline.appUsage");
+    static inline const QString laterNotificationPathKey = QStringLiteral("filePath");
+
+    // App row geometry (device-independent pixels).
+    static constexpr int appButtonWidth = 96;
+    static constexpr int appButtonSpacing = -8;
+    static constexpr int overflowButtonWidth = 50;
+    static constexpr int addButtonWidth = 80;
+
+    static constexpr double timerDuration = 5.0;
+    static constexpr int timerIntervalMs = 100;
+
+    // ---- display flow -------------------------------------------------------
+    void configure(const QList<QUrl>& fileURLs, bool isOpenAsContext = false,
+                   bool skipTimer = false);
+    void showFiles();
+
+    // ---- handler knowledge --------------------------------------------------
+    static void recordAppUsage(const QUrl& appURL);
+    static std::optional<QString> contentTypeIdentifier(const QUrl& fileURL);
+    // "image/png", "image/jpeg", "image/gif", "image/tiff", "image/*"
+    static const QStringList& imageContentTypes();
+    // The desktop IDs of the system image viewers, most preferred first.
+    static const QStringList& imageViewerIdentifiers();
+
+    QList<AppCandidate> loadAppCandidates(const QUrl& fileURL) const;
+    QString localizedAppName(const QUrl& appURL) const;
+    std::optional<QUrl> previewAppForImageIfMissing(const QUrl& fileURL,
+                                                    const QList<QUrl>& apps) const;
+
+    std::optional<QUrl> loadPreviousDefault(const QUrl& fileURL) const;
+    std::optional<QUrl> fallbackDefaultApp(const QUrl& fileURL, const QList<QUrl>& apps) const;
+    std::optional<QUrl> initialDefaultApp(const QUrl& fileURL, const QList<QUrl>& apps) const;
+    std::optional<QUrl> finalDefaultApp(const QUrl& fileURL, const std::optional<QUrl>& initial,
+                                        const QList<QUrl>& list) const;
+
+    void performSetDefaultIfNeeded(const QUrl& fileURL);
+    static void savePreviousDefault(const QUrl& fileURL, const QUrl& appURL);
+
+    // ---- opening ------------------------------------------------------------
+    // Counts the use, then launches; the chooser terminates once the launch has
+    // finished, or stays (paused, with a message) when it failed.
+    void openWith(const QUrl& appURL, const QList<QUrl>& fileURLs);
+    // The opening sequence shared by every way out that opens the files.
+    void openFilesAndQuit(const QUrl& appURL);
+    void onPreviewDoubleClick();
+    void onCloseTapped();
+    bool isLaunchInFlight() const { return launchInFlight; }
+
+    // ---- app row ------------------------------------------------------------
+    void populateAppButtons(const QList<AppCandidate>& apps, const QUrl& fileURL);
+    static int visibleAppCount(double width);
+    // Builds the overflow menu (returned for inspection) and pops it up unless
+    // popUp is false.
+    QMenu* onOverflowTapped(QPushButton* sender, bool popUp = true);
+    void onOverflowAppSelected(QAction* item);
+    void onAddAppTapped();
+
+    // ---- countdown ----------------------------------------------------------
+    void startTimer(const QUrl& fileURL, const std::optional<QUrl>& defaultApp);
+    // One 0.1-second step of the countdown; the timer calls it.
+    void tick();
+    void pauseTimer();
+    void pauseTimerFromNotification();
+
+    // ---- rule and menus -----------------------------------------------------
+    void onRuleTapped();
+    void menuWillOpen(QMenu* menu);
+
+    // ---- state --------------------------------------------------------------
+    QList<QUrl> fileURLs;
+    bool isOpenAsContext = false;
+    QWidget* previewContainer = nullptr;
+    QWidget* previewView = nullptr;
+    QWidget* appContainer = nullptr;
+    QWidget* appStackView = nullptr;
+    QList<AppCandidate> overflowApps;
+    QList<AppCandidate> allAppCandidates;
+    QPointer<AppIconButton> defaultAppButton;
+    QPointer<StopTimerButton> stopTimerButton;
+    QWidget* timerSectionStack = nullptr;
+    QWidget* optionsStack = nullptr;
+    QPushButton* copyPopUp = nullptr;
+    QCheckBox* setDefaultButton = nullptr;
+    QTimer* timer = nullptr; // null when idle
+    double timerRemaining = timerDuration;
+    bool isTimerPaused = false;
+    bool skipTimer = false;
+
+    // Controls of the options row, kept for tests and window handling.
+    WindowDragHandleView* dragHandle = nullptr;
+    QPushButton* ruleButton = nullptr;
+    QPushButton* laterPopUp = nullptr;
+    QPushButton* shareButton = nullptr;
+    QPushButton* closeButton = nullptr;
+    QPushButton* trailingButton = nullptr; // "⋯" or add-application
+    QLabel* messageLabel = nullptr;        // shows a failed launch
+
+Q_SIGNALS:
+    // The chooser is done: the application should end.
+    void terminateRequested();
+    // A launch failed; the chooser stays on screen.
+    void launchFailed(const QString& message);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildUI();
+    QPushButton* makeOptionButton(const QString& title, const QString& iconName);
+    void placeStopTimerButton();
+    void onTileClicked(AppIconButton* tile);
+    // Window geometry changes, seen by the window's event filter.
+    void watchWindow(QWidget* window);
+    bool handleWindowEvent(QWidget* window, QEvent* event);
+    void showLaunchFailure(const QUrl& appURL, const QString& error);
+
+    QList<AppIconButton*> appTiles() const;
+
+    bool launchInFlight = false;
+    QPointer<QWidget> watchedWindow;
+    bool windowSettled = false;
+    QTimer* settleTimer = nullptr;
+};
+
+} // namespace marvoline

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/AppRegistry.h"
+
+namespace marvoline {
+
+// The registry over GIO (GDesktopAppInfo, shared-mime-info, mimeapps.list).
+class GioAppRegistry final : public AppRegistry {
+public:
+    GioAppRegistry();
+    ~GioAppRegistry() override;
+
+    QList<QUrl> applicationsForFile(const QUrl& file) override;
+    std::optional<QUrl> defaultApplicationForFile(const QUrl& file) override;
+    std::optional<QString> bundleIdentifier(const QUrl& app) override;
+    std::optional<AppBundleInfo> bundleInfo(const QUrl& app) override;
+    std::optional<QString> shortVersion(const QUrl& app) override;
+    QIcon applicationIcon(const QUrl& app) override;
+    std::optional<QUrl> applicationForIdentifier(const QString& desktopId) override;
+    QList<InstalledApp> allApplications() override;
+    void registerOwnApplication() override;
+    bool setOwnApplicationAsDefault(const QString& contentType) override;
+    std::optional<QString> contentType(const QUrl& file) override;
+    bool contentTypeIsA(const QString& type, const QString& supertype) override;
+    void launch(const QUrl& app, const QList<QUrl>& files, LaunchCallback done) override;
+};
+
+} // namespace marvoline

@@ -1,0 +1,169 @@
+#include "support/XdgSandbox.h"
+
+#include "platform/FilePaths.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QtGlobal>
+
+#include <algorithm>
+
+namespace marvoline::test {
+
+namespace {
+
+void writeWhole(const QString& path, const QByteArray& contents)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("sandbox: cannot write %s", qPrintable(path));
+    f.write(contents);
+}
+
+// Writes its arguments, NUL-terminated, into one new file per launch.
+constexpr char recorderScript[] = R"(#!/bin/sh
+dir="$(dirname "$0")/../records"
+id="$1"
+shift
+out="$dir/$id.$(date +%s%N).$$"
+for a in "$@"; do printf '%s\000' "$a"; done > "$out.part"
+mv "$out.part" "$out"
+)";
+
+} // namespace
+
+XdgSandbox::XdgSandbox()
+    : m_dir(QDir::tempPath() + QStringLiteral("/marvoline-test-XXXXXX"))
+{
+    if (!m_dir.isValid())
+        qFatal("sandbox: cannot create a temporary folder");
+    QDir r(root());
+    for (const char* sub : {"home", "data-home/applications", "data/applications", "data/metainfo",
+                            "config", "config-dirs", "state", "cache", "bin", "records", "files"})
+        r.mkpath(QString::fromLatin1(sub));
+    QFile::link(QStringLiteral("/usr/share/mime"), dataDir() + QStringLiteral("/mime"));
+
+    writeWhole(recorderPath(), recorderScript);
+    QFile::setPermissions(recorderPath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                              QFile::ReadGroup | QFile::ExeGroup);
+
+    qputenv("HOME", QFile::encodeName(home()));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome()));
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(dataDir()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome()));
+    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(root() + QStringLiteral("/config-dirs")));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(stateHome()));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(root() + QStringLiteral("/cache")));
+    // No desktop-specific mimeapps.list may override the sandbox's.
+    qputenv("XDG_CURRENT_DESKTOP", "marvoline-test");
+    // GIO must not ask a session's D-Bus services about applications or files.
+    qputenv("GIO_USE_VFS", "local");
+}
+
+XdgSandbox::~XdgSandbox() = default;
+
+QString XdgSandbox::root() const { return m_dir.path(); }
+QString XdgSandbox::home() const { return root() + QStringLiteral("/home"); }
+QString XdgSandbox::dataHome() const { return root() + QStringLiteral("/data-home"); }
+QString XdgSandbox::dataDir() const { return root() + QStringLiteral("/data"); }
+QString XdgSandbox::configHome() const { return root() + QStringLiteral("/config"); }
+QString XdgSandbox::stateHome() const { return root() + QStringLiteral("/state"); }
+QString XdgSandbox::applicationsDir() const { return dataDir() + QStringLiteral("/applications"); }
+QString XdgSandbox::recordsDir() const { return root() + QStringLiteral("/records"); }
+QString XdgSandbox::recorderPath() const { return root() + QStringLiteral("/bin/record-args"); }
+QString XdgSandbox::preferencesPath() const
+{
+    return configHome() + QStringLiteral("/marvoline/preferences.json");
+}
+
+QUrl XdgSandbox::addApp(const QString& id, const QString& name, const QStringList& mimeTypes,
+                        const QStringList& extraLines)
+{
+    QByteArray text = "[Desktop Entry]\nType=Application\nName=" + name.toUtf8() +
+                      "\nExec=" + QFile::encodeName(recorderPath()) + ' ' + id.toUtf8() + " %F\n";
+    if (!mimeTypes.isEmpty())
+        text += "MimeType=" + mimeTypes.join(QLatin1Char(';')).toUtf8() + ";\n";
+    for (const QString& line : extraLines)
+        text += line.toUtf8() + '\n';
+    return addRawDesktopFile(id, text);
+}
+
+QUrl XdgSandbox::addRawDesktopFile(const QString& id, const QByteArray& contents)
+{
+    writeWhole(applicationsDir() + QLatin1Char('/') + id, contents);
+    return appUrl(id);
+}
+
+QUrl XdgSandbox::appUrl(const QString& id) const
+{
+    return QUrl::fromLocalFile(applicationsDir() + QLatin1Char('/') + id);
+}
+
+void XdgSandbox::writeMimeinfoCache(const QMap<QString, QStringList>& associations)
+{
+    QByteArray text = "[MIME Cache]\n";
+    for (auto it = associations.cbegin(); it != associations.cend(); ++it)
+        text += it.key().toUtf8() + '=' + it.value().join(QLatin1Char(';')).toUtf8() + ";\n";
+    writeWhole(applicationsDir() + QStringLiteral("/mimeinfo.cache"), text);
+}
+
+void XdgSandbox::writeDefaults(const QMap<QString, QString>& defaults)
+{
+    QByteArray text = "[Default Applications]\n";
+    for (auto it = defaults.cbegin(); it != defaults.cend(); ++it)
+        text += it.key().toUtf8() + '=' + it.value().toUtf8() + ";\n";
+    writeWhole(configHome() + QStringLiteral("/mimeapps.list"), text);
+}
+
+void XdgSandbox::addMetainfo(const QString& desktopId, const QStringList& releaseVersions)
+{
+    QString base = desktopId;
+    base.chop(int(qstrlen(".desktop")));
+    QByteArray text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<component type=\"desktop-application\">\n"
+                      "  <id>" + base.toUtf8() + "</id>\n"
+                      "  <launchable type=\"desktop-id\">" + desktopId.toUtf8() + "</launchable>\n"
+                      "  <releases>\n";
+    for (const QString& v : releaseVersions)
+        text += "    <release version=\"" + v.toUtf8() + "\" date=\"2024-01-01\"/>\n";
+    text += "  </releases>\n</component>\n";
+    writeWhole(dataDir() + QStringLiteral("/metainfo/") + base + QStringLiteral(".metainfo.xml"), text);
+}
+
+QUrl XdgSandbox::writeFile(const QString& relativePath, const QByteArray& contents)
+{
+    const QString path = root() + QStringLiteral("/files/") + relativePath;
+    writeWhole(path, contents);
+    return fileUrlFromPath(QFile::encodeName(path));
+}
+
+QList<QList<QByteArray>> XdgSandbox::recordedLaunches(const QString& id) const
+{
+    QDir dir(recordsDir());
+    QStringList names = dir.entryList({id + QStringLiteral(".*")}, QDir::Files, QDir::Name);
+    names.erase(std::remove_if(names.begin(), names.end(),
+                               [](const QString& n) { return n.endsWith(QStringLiteral(".part")); }),
+                names.end());
+    QList<QList<QByteArray>> launches;
+    for (const QString& n : names) {
+        QFile f(dir.filePath(n));
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        QList<QByteArray> args = f.readAll().split('\0');
+        if (!args.isEmpty() && args.last().isEmpty())
+            args.removeLast();
+        launches.append(args);
+    }
+    return launches;
+}
+
+void XdgSandbox::clearRecords()
+{
+    QDir dir(recordsDir());
+    for (const QString& n : dir.entryList(QDir::Files))
+        dir.remove(n);
+}
+
+} // namespace marvoline::test
