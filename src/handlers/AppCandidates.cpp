@@ -1,0 +1,125 @@
+// The applications offered for the file on show, in display order: the
+// default first, then those the registry did not list but that belong in the
+// list (the remembered default, the system image viewer), then the registry's
+// own order.
+
+#include "handlers/AppPaths.h"
+#include "main/MainViewController.h"
+#include "platform/AppRegistry.h"
+#include "platform/FilePaths.h"
+#include "platform/Platform.h"
+
+#include <QHash>
+
+namespace marvoline {
+
+namespace {
+
+// The registry's answer without the chooser itself, without entries that are
+// not loadable desktop entries, and with every application once: should the
+// registry name one path twice, the later mention is dropped, so the list
+// never shows one application on two buttons and has a single default.
+QList<QUrl> offeredApplications(AppRegistry& registry, const QList<QUrl>& answer) {
+    const QString own = AppRegistry::ownIdentifier();
+    QList<QUrl> apps;
+    for (const QUrl& app : answer) {
+        const std::optional<QString> id = registry.bundleIdentifier(app);
+        if (!id || *id == own)
+            continue;
+        if (containsApplication(apps, app))
+            continue;
+        apps.append(app);
+    }
+    return apps;
+}
+
+} // namespace
+
+QList<AppCandidate> MainViewController::loadAppCandidates(const QUrl& fileURL) const {
+    AppRegistry& registry = platform::registry();
+    const QList<QUrl> apps = offeredApplications(registry, registry.applicationsForFile(fileURL));
+
+    const std::optional<QUrl> initial = initialDefaultApp(fileURL, apps);
+
+    QList<QUrl> extras;
+    if (initial && !containsApplication(apps, *initial) && fileExists(*initial))
+        extras.append(*initial);
+    if (const std::optional<QUrl> viewer = previewAppForImageIfMissing(fileURL, apps);
+        viewer && !containsApplication(extras, *viewer))
+        extras.append(*viewer);
+
+    QList<QUrl> list = apps;
+    for (auto it = extras.crbegin(); it != extras.crend(); ++it) {
+        if (!containsApplication(list, *it))
+            list.prepend(*it);
+    }
+
+    const std::optional<QUrl> finalDefault = finalDefaultApp(fileURL, initial, list);
+    if (finalDefault) {
+        const qsizetype at = indexOfApplication(list, *finalDefault);
+        if (at >= 0) {
+            list.removeAt(at);
+            list.prepend(*finalDefault);
+        }
+    }
+
+    QStringList names;
+    names.reserve(list.size());
+    QHash<QString, int> nameCounts;
+    for (const QUrl& app : list) {
+        names.append(localizedAppName(app));
+        ++nameCounts[names.last()];
+    }
+
+    QList<AppCandidate> candidates;
+    candidates.reserve(list.size());
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        const QUrl& app = list.at(i);
+        AppCandidate candidate;
+        candidate.url = app;
+        candidate.name = names.at(i);
+        if (nameCounts.value(candidate.name) > 1)
+            candidate.version = registry.shortVersion(app);
+        candidate.icon = registry.applicationIcon(app);
+        candidate.isDefault = finalDefault && isSameApplication(app, *finalDefault);
+        candidates.append(candidate);
+    }
+    return candidates;
+}
+
+QString MainViewController::localizedAppName(const QUrl& appURL) const {
+    if (const std::optional<AppBundleInfo> info = platform::registry().bundleInfo(appURL)) {
+        for (const std::optional<QString>* name :
+             {&info->localizedFullName, &info->localizedName, &info->fullName, &info->name}) {
+            if (*name)
+                return **name;
+        }
+    }
+    // Not a loadable entry, or one without a name: its file name stands in.
+    QString name = displayFileName(appURL);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot > 0)
+        name.truncate(dot);
+    return name;
+}
+
+std::optional<QUrl> MainViewController::previewAppForImageIfMissing(const QUrl& fileURL,
+                                                                    const QList<QUrl>& apps) const {
+    AppRegistry& registry = platform::registry();
+    for (const QUrl& app : apps) {
+        const std::optional<QString> id = registry.bundleIdentifier(app);
+        if (id && imageViewerIdentifiers().contains(*id))
+            return std::nullopt;
+    }
+    const std::optional<QString> type = contentTypeIdentifier(fileURL);
+    if (!type || !imageContentTypes().contains(*type))
+        return std::nullopt;
+    for (const QString& id : imageViewerIdentifiers()) {
+        const std::optional<QUrl> viewer = registry.applicationForIdentifier(id);
+        if (viewer && fileExists(*viewer))
+            return viewer;
+    }
+    return std::nullopt;
+}
+
+} // namespace marvoline

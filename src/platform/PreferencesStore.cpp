@@ -1,0 +1,141 @@
+#include "platform/PreferencesStore.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonParseError>
+#include <QLockFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <chrono>
+#include <utility>
+
+namespace marvoline {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A write holds the lock for a few milliseconds. A lock older than this was
+// left by a process that hangs or by one on another host sharing the home
+// folder; a lock of a process that died is taken over at once by QLockFile.
+constexpr auto staleLockTime = 10s;
+// How long a write waits for the lock before it is given up.
+constexpr auto lockWaitTime = 10s;
+
+enum class FileState { Missing, Valid, Corrupt, Unreadable };
+
+struct Contents {
+    FileState state = FileState::Missing;
+    QJsonObject object;
+};
+
+Contents load(const QString& path) {
+    if (path.isEmpty())
+        return {};
+    QFile file(path);
+    if (!file.exists())
+        return {};
+    if (!file.open(QIODevice::ReadOnly))
+        return {FileState::Unreadable, {}};
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return {FileState::Unreadable, {}};
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return {FileState::Corrupt, {}};
+    return {FileState::Valid, doc.object()};
+}
+
+// Moves a file that cannot be parsed out of the way, to a name that no earlier
+// copy has, so that its contents survive the next write.
+bool moveAside(const QString& path) {
+    const QString stamp =
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddTHHmmsszzz"));
+    const QString base = path + QStringLiteral(".corrupt-") + stamp;
+    for (int n = 0; n < 1000; ++n) {
+        const QString target = n == 0 ? base : base + QLatin1Char('-') + QString::number(n);
+        if (QFileInfo::exists(target))
+            continue;
+        // QFile::rename never replaces an existing file.
+        return QFile::rename(path, target);
+    }
+    return false;
+}
+
+bool save(const QString& path, const QJsonObject& object) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+} // namespace
+
+PreferencesStore::PreferencesStore(QString filePath)
+    : m_filePath(std::move(filePath)) {}
+
+PreferencesStore PreferencesStore::standard() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (folder.isEmpty())
+        return PreferencesStore(QString());
+    return PreferencesStore(folder + QStringLiteral("/marvoline/preferences.json"));
+}
+
+QJsonObject PreferencesStore::read() const {
+    return load(m_filePath).object;
+}
+
+QJsonValue PreferencesStore::value(const QString& key) const {
+    return read().value(key);
+}
+
+bool PreferencesStore::setValue(const QString& key, const QJsonValue& value) {
+    return update([&](QJsonObject& object) {
+        if (value.isUndefined())
+            object.remove(key);
+        else
+            object.insert(key, value);
+    });
+}
+
+bool PreferencesStore::update(const std::function<void(QJsonObject&)>& change) {
+    if (m_filePath.isEmpty())
+        return false;
+    const QFileInfo info(m_filePath);
+    if (!QDir().mkpath(info.absolutePath()))
+        return false;
+
+    QLockFile lock(m_filePath + QStringLiteral(".lock"));
+    lock.setStaleLockTime(staleLockTime);
+    if (!lock.tryLock(lockWaitTime))
+        return false;
+
+    Contents current = load(m_filePath);
+    switch (current.state) {
+    case FileState::Missing:
+    case FileState::Valid:
+        break;
+    case FileState::Corrupt:
+        if (!moveAside(m_filePath))
+            return false;
+        break;
+    case FileState::Unreadable:
+        // Whatever is in there cannot be kept: leave it alone.
+        return false;
+    }
+
+    change(current.object);
+    return save(m_filePath, current.object);
+}
+
+} // namespace marvoline
