@@ -1,0 +1,67 @@
+#include "main/ScreenChoice.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+namespace marvoline {
+
+namespace {
+
+bool containsHalfOpen(const QRect& r, QPoint p) {
+    // 64-bit sums: left + width must not overflow for extreme rectangles.
+    const qint64 x = p.x();
+    const qint64 y = p.y();
+    return x >= r.left() && x < qint64(r.left()) + r.width() && y >= r.top() &&
+           y < qint64(r.top()) + r.height();
+}
+
+// Floor of n / 2 for any sign of n.
+qint64 floorHalf(qint64 n) {
+    return n >= 0 ? n / 2 : -((-n + 1) / 2);
+}
+
+} // namespace
+
+std::optional<int> chooseScreen(QPoint pointer, const QList<QRect>& screenGeometries,
+                                int primaryIndex) {
+    for (int i = 0; i < screenGeometries.size(); ++i) {
+        if (containsHalfOpen(screenGeometries.at(i), pointer))
+            return i;
+    }
+    if (primaryIndex >= 0 && primaryIndex < screenGeometries.size())
+        return primaryIndex;
+    if (!screenGeometries.isEmpty())
+        return 0;
+    return std::nullopt;
+}
+
+QPoint centeredTopLeft(const QRect& available, QSize windowFrameSize) {
+    // Centre of the area minus half the window, computed as one halving of the
+    // difference so that odd sizes round the same way everywhere.
+    const qint64 dx = floorHalf(qint64(available.width()) - windowFrameSize.width());
+    const qint64 dy = floorHalf(qint64(available.height()) - windowFrameSize.height());
+    return QPoint(int(available.left() + dx), int(available.top() + dy));
+}
+
+void centerOnScreenUnderPointer(QWidget* window) {
+    if (!window)
+        return;
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    QList<QRect> geometries;
+    geometries.reserve(screens.size());
+    for (const QScreen* screen : screens)
+        geometries.append(screen->geometry());
+    const int primary = int(screens.indexOf(QGuiApplication::primaryScreen()));
+
+    const std::optional<int> chosen = chooseScreen(QCursor::pos(), geometries, primary);
+    if (!chosen)
+        return;
+    QScreen* screen = screens.at(*chosen);
+    // move() places the frame's corner; before the window is first shown the
+    // frame is not known yet and is the window's own size.
+    window->move(centeredTopLeft(screen->availableGeometry(), window->frameGeometry().size()));
+}
+
+} // namespace marvoline

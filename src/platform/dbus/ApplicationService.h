@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QDBusContext>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <QVariantList>
+#include <QVariantMap>
+
+namespace marvoline {
+
+// The program's org.freedesktop.Application object: what the desktop, a later
+// process of the program or the reminder agent call to reach the running
+// chooser. Incoming calls become Qt signals; only the three methods of the
+// interface are exported (SingleInstance registers it at objectPath).
+class ApplicationService : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Application")
+
+public:
+    static constexpr char interfaceName[] = "org.freedesktop.Application";
+    static constexpr char objectPath[] = "/org/marvoline/Marvoline";
+    // The error a call gets once the program is on its way out, so that the
+    // caller knows its files were not taken.
+    static constexpr char closingError[] = "org.marvoline.Marvoline.Error.Closing";
+
+    explicit ApplicationService(QObject* parent = nullptr);
+
+    // Action names that ActivateAction passes on; calls of any other name are
+    // ignored.
+    void setAcceptedActions(const QStringList& names);
+
+    // Once false, every call is answered with closingError and no signal is
+    // emitted.
+    void setAcceptingRequests(bool accepting) { m_accepting = accepting; }
+    bool isAcceptingRequests() const { return m_accepting; }
+
+    // The URLs of Open's URI strings. Percent-encoded bytes are kept as they
+    // are, so file names that are not UTF-8 survive; strings that are no URL
+    // at all are left out.
+    static QList<QUrl> urlsFromUris(const QStringList& uris);
+
+public Q_SLOTS:
+    Q_SCRIPTABLE void Activate(const QVariantMap& platformData);
+    Q_SCRIPTABLE void Open(const QStringList& uris, const QVariantMap& platformData);
+    Q_SCRIPTABLE void ActivateAction(const QString& actionName, const QVariantList& parameter,
+                                     const QVariantMap& platformData);
+
+Q_SIGNALS:
+    void activateRequested();
+    void openRequested(const QList<QUrl>& urls);
+    // parameter holds plain Qt values: dictionaries arrive as QVariantMap,
+    // arrays of strings as QStringList, other arrays as QVariantList.
+    void actionRequested(const QString& actionName, const QVariantList& parameter);
+
+private:
+    bool refuseWhenClosing();
+
+    QSet<QString> m_acceptedActions;
+    bool m_accepting = true;
+};
+
+} // namespace marvoline

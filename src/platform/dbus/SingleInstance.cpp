@@ -1,0 +1,131 @@
+#include "platform/dbus/SingleInstance.h"
+
+#include "platform/dbus/ApplicationService.h"
+
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QStringList>
+#include <QTimer>
+#include <QVariantMap>
+
+namespace marvoline {
+
+namespace {
+
+// org.freedesktop.DBus.RequestName flags and answers.
+constexpr uint doNotQueue = 4;
+constexpr uint primaryOwner = 1;
+constexpr uint inQueue = 2;
+constexpr uint exists = 3;
+constexpr uint alreadyOwner = 4;
+
+} // namespace
+
+SingleInstance::SingleInstance(ApplicationService& service, QObject* parent)
+    : QObject(parent)
+    , m_service(service)
+    , m_connection(QString()) {}
+
+SingleInstance::~SingleInstance() {
+    if (m_exported)
+        m_connection.unregisterObject(QString::fromLatin1(ApplicationService::objectPath));
+}
+
+void SingleInstance::start() {
+    start(QDBusConnection::sessionBus());
+}
+
+void SingleInstance::start(const QDBusConnection& connection) {
+    if (m_started)
+        return;
+    m_started = true;
+    m_connection = connection;
+
+    if (!m_connection.isConnected()) {
+        decide(Role::Standalone);
+        return;
+    }
+
+    // The object is in place before the name is ours, so that nobody who sees
+    // the name can reach a missing object.
+    m_exported = m_connection.registerObject(QString::fromLatin1(ApplicationService::objectPath),
+                                             &m_service, QDBusConnection::ExportScriptableSlots);
+    if (!m_exported) {
+        decide(Role::Standalone);
+        return;
+    }
+
+    QDBusMessage request = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("RequestName"));
+    request << QString::fromLatin1(busName) << doNotQueue;
+    auto* watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(request), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+        const QDBusPendingReply<uint> reply = *w;
+        w->deleteLater();
+        onNameRequestFinished(reply.isError() ? 0 : reply.value(), reply.isError());
+    });
+}
+
+void SingleInstance::onNameRequestFinished(uint reply, bool failed) {
+    if (!failed && (reply == primaryOwner || reply == alreadyOwner)) {
+        m_role = Role::Primary;
+        Q_EMIT becamePrimary();
+        return;
+    }
+    // Someone else answers to the name: nobody is to call this process.
+    if (m_exported) {
+        m_connection.unregisterObject(QString::fromLatin1(ApplicationService::objectPath));
+        m_exported = false;
+    }
+    if (!failed && (reply == exists || reply == inQueue)) {
+        m_role = Role::Secondary;
+        Q_EMIT isSecondary();
+        return;
+    }
+    m_role = Role::Standalone;
+    Q_EMIT standalone();
+}
+
+void SingleInstance::decide(Role role) {
+    // Announced from the event loop, as the bus's answers are.
+    QTimer::singleShot(0, this, [this, role] {
+        m_role = role;
+        if (role == Role::Standalone)
+            Q_EMIT standalone();
+    });
+}
+
+void SingleInstance::forward(const QList<QUrl>& files) {
+    if (m_role != Role::Secondary) {
+        QTimer::singleShot(0, this, [this] { Q_EMIT forwarded(false); });
+        return;
+    }
+
+    const QString service = QString::fromLatin1(busName);
+    const QString path = QString::fromLatin1(ApplicationService::objectPath);
+    const QString interface = QString::fromLatin1(ApplicationService::interfaceName);
+    QDBusMessage call;
+    if (files.isEmpty()) {
+        call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Activate"));
+        call << QVariantMap();
+    } else {
+        QStringList uris;
+        uris.reserve(files.size());
+        for (const QUrl& file : files)
+            uris.append(QString::fromLatin1(file.toEncoded()));
+        call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Open"));
+        call << uris << QVariantMap();
+    }
+
+    auto* watcher =
+        new QDBusPendingCallWatcher(m_connection.asyncCall(call, forwardTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+        const bool ok = !w->isError();
+        w->deleteLater();
+        Q_EMIT forwarded(ok);
+    });
+}
+
+} // namespace marvoline

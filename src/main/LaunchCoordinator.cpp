@@ -1,0 +1,60 @@
+#include "main/LaunchCoordinator.h"
+
+#include "main/AppDelegate.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Platform.h"
+
+namespace marvoline {
+
+LaunchCoordinator::LaunchCoordinator(AppDelegate& delegate, QObject* parent)
+    : QObject(parent)
+    , m_delegate(delegate)
+    , m_instance(m_service) {
+    m_service.setAcceptedActions({QString::fromLatin1(reminderResponseAction)});
+
+    connect(&m_instance, &SingleInstance::becamePrimary, this, &LaunchCoordinator::runHere);
+    connect(&m_instance, &SingleInstance::standalone, this, &LaunchCoordinator::runHere);
+    connect(&m_instance, &SingleInstance::isSecondary, this,
+            [this] { m_instance.forward(m_delegate.pendingURLs); });
+    connect(&m_instance, &SingleInstance::forwarded, this, [this](bool ok) {
+        if (ok)
+            Q_EMIT handedOver();
+        else
+            runHere(); // The running chooser did not take them: show them here.
+    });
+
+    // Once the program is leaving, a request would be acknowledged and then
+    // lost; the caller gets an error instead and shows its files itself.
+    connect(&m_delegate, &AppDelegate::terminateRequested, this,
+            [this] { m_service.setAcceptingRequests(false); });
+}
+
+void LaunchCoordinator::start() {
+    m_instance.start();
+}
+
+void LaunchCoordinator::start(const QDBusConnection& connection) {
+    m_instance.start(connection);
+}
+
+void LaunchCoordinator::runHere() {
+    if (m_running)
+        return;
+    m_running = true;
+    connect(&m_service, &ApplicationService::openRequested, &m_delegate, &AppDelegate::openUrls);
+    connect(&m_service, &ApplicationService::activateRequested, &m_delegate,
+            &AppDelegate::activate);
+    connect(&m_service, &ApplicationService::actionRequested, this,
+            &LaunchCoordinator::onActionRequested);
+    m_delegate.applicationDidFinishLaunching();
+}
+
+void LaunchCoordinator::onActionRequested(const QString& actionName,
+                                          const QVariantList& parameter) {
+    if (actionName != QLatin1String(reminderResponseAction) || parameter.size() != 1 ||
+        parameter.first().typeId() != QMetaType::QVariantMap)
+        return;
+    platform::notificationCenter().deliverResponse(parameter.first().toMap(), [] {});
+}
+
+} // namespace marvoline

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/dbus/ApplicationService.h"
+#include "platform/dbus/SingleInstance.h"
+
+#include <QDBusConnection>
+#include <QObject>
+
+namespace marvoline {
+
+class AppDelegate;
+
+// Decides after intake whether this process shows the chooser or hands its
+// files to the chooser that already runs in the session, and connects the
+// delegate to the bus. The delegate's launch check starts only once the
+// process knows it is the one to show the files.
+class LaunchCoordinator : public QObject {
+    Q_OBJECT
+
+public:
+    // The action the reminder agent calls with the notification's user
+    // information (one a{sv} parameter) when the user answers a reminder while
+    // a chooser runs.
+    static constexpr char reminderResponseAction[] = "reminder-response";
+
+    explicit LaunchCoordinator(AppDelegate& delegate, QObject* parent = nullptr);
+
+    // Call after the delegate's applicationWillFinishLaunching.
+    void start();
+    void start(const QDBusConnection& connection);
+
+    SingleInstance::Role role() const { return m_instance.role(); }
+
+Q_SIGNALS:
+    // The files went to the running chooser: this process has nothing to do.
+    void handedOver();
+
+private:
+    void runHere();
+    void onActionRequested(const QString& actionName, const QVariantList& parameter);
+
+    AppDelegate& m_delegate;
+    ApplicationService m_service;
+    SingleInstance m_instance;
+    bool m_running = false;
+};
+
+} // namespace marvoline
