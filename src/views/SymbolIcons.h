@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QIcon>
+#include <QString>
+
+namespace marvoline {
+
+// The small monochrome symbols of the chooser's controls ("clock",
+// "doc.on.doc", "square.and.arrow.up", "arrow.triangle.branch",
+// "line.3.horizontal", "stop.fill"). Each comes from the icon theme when the
+// theme has a matching freedesktop icon, otherwise from the program's bundled
+// SVG drawn in the palette's text colour, so every control has its image on
+// every theme. "stop.fill" is always the bundled white square, since it sits on
+// the red stop button. An unknown name gives a null icon.
+QIcon symbolIcon(const QString& symbolName);
+
+// The resource path of the bundled SVG for a symbol name (empty when unknown).
+QString bundledSymbolPath(const QString& symbolName);
+
+} // namespace marvoline
