@@ -1,0 +1,159 @@
+#include "main/MainViewController.h"
+
+#include "views/AppIconButton.h"
+#include "views/ImageResize.h"
+#include "views/StopTimerButton.h"
+
+#include <QAction>
+#include <QLayout>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+
+#include <algorithm>
+#include <cmath>
+
+namespace marvoline {
+
+namespace {
+
+constexpr int tileStep = MainViewController::appButtonWidth + MainViewController::appButtonSpacing;
+
+// Detaches a widget from the row at once and deletes it later, so that a tile
+// may rebuild the row from inside its own click handler.
+void discard(QWidget* widget) {
+    widget->hide();
+    widget->setParent(nullptr);
+    widget->deleteLater();
+}
+
+} // namespace
+
+int MainViewController::visibleAppCount(double width) {
+    return std::max(1, int(std::floor((width - addButtonWidth) / tileStep)));
+}
+
+void MainViewController::populateAppButtons(const QList<AppCandidate>& apps, const QUrl& fileURL) {
+    Q_UNUSED(fileURL); // the actions read the files on show when they run
+    allAppCandidates = apps;
+
+    QLayout* row = appStackView->layout();
+    while (QLayoutItem* item = row->takeAt(0)) {
+        if (QWidget* w = item->widget())
+            discard(w);
+        delete item;
+    }
+    trailingButton = nullptr;
+
+    double width = appContainer->width();
+    if (width <= 0)
+        width = this->width() - 24;
+    if (width <= 0)
+        width = 400;
+
+    const auto total = int(apps.size());
+    int n = visibleAppCount(width);
+    if (n < total)
+        n = std::max(1, int(std::floor((width - overflowButtonWidth) / tileStep)));
+    n = std::min(n, total);
+    overflowApps = apps.mid(n);
+
+    defaultAppButton = nullptr;
+    if (stopTimerButton) {
+        discard(stopTimerButton);
+        stopTimerButton = nullptr;
+    }
+
+    for (int i = 0; i < n; ++i) {
+        const AppCandidate& candidate = apps.at(i);
+        auto* tile = new AppIconButton;
+        tile->appURL = candidate.url;
+        std::optional<QIcon> icon;
+        if (candidate.icon)
+            icon = QIcon(marvoline::resize(*candidate.icon, QSize(32, 32)));
+        tile->configure(icon, candidate.name, candidate.version, candidate.isDefault);
+        QPointer<MainViewController> self(this);
+        QPointer<AppIconButton> weakTile(tile);
+        tile->onClick = [self, weakTile] {
+            if (self && weakTile)
+                self->onTileClicked(weakTile);
+        };
+        row->addWidget(tile);
+        if (candidate.isDefault && !defaultAppButton) {
+            defaultAppButton = tile;
+            tile->installEventFilter(this);
+            if (!skipTimer) {
+                auto* stop = new StopTimerButton(this);
+                stop->onClick = [self] {
+                    if (self)
+                        self->pauseTimer();
+                };
+                stop->setFixedSize(28, 28);
+                stopTimerButton = stop;
+                stop->setStopped(isTimerPaused);
+                placeStopTimerButton();
+            }
+        }
+    }
+
+    if (!overflowApps.isEmpty()) {
+        trailingButton = new QPushButton(QStringLiteral("⋯"));
+        QPushButton* button = trailingButton;
+        connect(button, &QPushButton::clicked, this, [this, button] { onOverflowTapped(button); });
+    } else {
+        //% "Other…"
+        trailingButton = new QPushButton(qtTrId("ui.addApp"));
+        connect(trailingButton, &QPushButton::clicked, this, &MainViewController::onAddAppTapped);
+    }
+    trailingButton->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
+    row->addWidget(trailingButton);
+    row->activate();
+    placeStopTimerButton();
+}
+
+void MainViewController::placeStopTimerButton() {
+    if (!stopTimerButton || !defaultAppButton)
+        return;
+    // Pinned 8 px left of and above the default tile's corner, over the row.
+    stopTimerButton->move(defaultAppButton->mapTo(this, QPoint(-8, -8)));
+    stopTimerButton->raise();
+}
+
+void MainViewController::onTileClicked(AppIconButton* tile) {
+    if (!tile->appURL || fileURLs.isEmpty())
+        return;
+    openFilesAndQuit(*tile->appURL);
+}
+
+QMenu* MainViewController::onOverflowTapped(QPushButton* sender, bool popUp) {
+    pauseTimer();
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    for (const AppCandidate& candidate : std::as_const(overflowApps)) {
+        const QString title = candidate.version ? candidate.name + QStringLiteral(" (") +
+                                                      *candidate.version + QLatin1Char(')')
+                                                : candidate.name;
+        QAction* item = menu->addAction(title);
+        item->setData(candidate.url);
+        if (candidate.icon)
+            item->setIcon(QIcon(marvoline::resize(*candidate.icon, QSize(16, 16))));
+        connect(item, &QAction::triggered, this, [this, item] { onOverflowAppSelected(item); });
+    }
+    menu->addSeparator();
+    QAction* add = menu->addAction(qtTrId("ui.addApp"));
+    connect(add, &QAction::triggered, this, &MainViewController::onAddAppTapped);
+    if (popUp && sender)
+        menu->popup(sender->mapToGlobal(QPoint(0, sender->height())));
+    return menu;
+}
+
+void MainViewController::onOverflowAppSelected(QAction* item) {
+    if (!item)
+        return;
+    const QVariant value = item->data();
+    if (!value.canConvert<QUrl>() || value.value<QUrl>().isEmpty() || fileURLs.isEmpty())
+        return;
+    openFilesAndQuit(value.value<QUrl>());
+}
+
+} // namespace marvoline

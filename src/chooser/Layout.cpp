@@ -1,0 +1,158 @@
+#include "main/MainViewController.h"
+
+#include "views/OverlapRowLayout.h"
+#include "views/SymbolIcons.h"
+#include "views/WindowDragHandleView.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace marvoline {
+
+namespace {
+
+// Controls of the options row: 11 px medium text.
+QFont optionFont(const QFont& base) {
+    QFont font = base;
+    font.setPixelSize(11);
+    font.setWeight(QFont::Medium);
+    return font;
+}
+
+} // namespace
+
+QPushButton* MainViewController::makeOptionButton(const QString& title, const QString& symbolName) {
+    auto* button = new QPushButton(title);
+    button->setFont(optionFont(font()));
+    if (!symbolName.isEmpty()) {
+        button->setIcon(symbolIcon(symbolName));
+        button->setIconSize(QSize(12, 12));
+    }
+    button->setFocusPolicy(Qt::TabFocus);
+    return button;
+}
+
+void MainViewController::buildUI() {
+    auto* rootLayout = new QVBoxLayout(this);
+    rootLayout->setContentsMargins(0, 0, 0, 0);
+    rootLayout->setSpacing(6);
+
+    // Preview pane: takes all spare height, never shorter than 200.
+    previewContainer = new QWidget;
+    previewContainer->setObjectName(QStringLiteral("previewContainer"));
+    previewContainer->setAutoFillBackground(true);
+    previewContainer->setBackgroundRole(QPalette::Window);
+    previewContainer->setMinimumHeight(200);
+    previewContainer->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+    previewContainer->installEventFilter(this);
+    rootLayout->addWidget(previewContainer, 1);
+
+    auto* mainStack = new QWidget;
+    auto* mainLayout = new QVBoxLayout(mainStack);
+    mainLayout->setContentsMargins(12, 8, 12, 8);
+    mainLayout->setSpacing(0);
+    rootLayout->addWidget(mainStack, 0);
+
+    // App band: 52 high, the row centred in it. Tiles are 56 high; the 2 px
+    // above and below that fall outside the band are the tiles' own margins.
+    appContainer = new QWidget;
+    appContainer->setObjectName(QStringLiteral("appContainer"));
+    appContainer->setFixedHeight(52);
+    auto* bandLayout = new QHBoxLayout(appContainer);
+    bandLayout->setContentsMargins(0, 0, 0, 0);
+    bandLayout->setSpacing(0);
+    appStackView = new QWidget;
+    appStackView->setObjectName(QStringLiteral("appStackView"));
+    new OverlapRowLayout(appStackView, appButtonSpacing);
+    appStackView->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Ignored);
+    bandLayout->addStretch(1);
+    bandLayout->addWidget(appStackView);
+    bandLayout->addStretch(1);
+    appContainer->installEventFilter(this);
+    appStackView->installEventFilter(this);
+    mainLayout->addWidget(appContainer);
+    mainLayout->addSpacing(14);
+
+    // Options row, centred.
+    auto* optionsContainer = new QWidget;
+    auto* optionsContainerLayout = new QHBoxLayout(optionsContainer);
+    optionsContainerLayout->setContentsMargins(0, 0, 0, 0);
+    optionsStack = new QWidget;
+    optionsStack->setObjectName(QStringLiteral("optionsStack"));
+    auto* optionsLayout = new QHBoxLayout(optionsStack);
+    optionsLayout->setContentsMargins(0, 0, 0, 0);
+    optionsLayout->setSpacing(4);
+    optionsContainerLayout->addStretch(1);
+    optionsContainerLayout->addWidget(optionsStack, 0, Qt::AlignVCenter);
+    optionsContainerLayout->addStretch(1);
+
+    dragHandle = new WindowDragHandleView;
+    QPointer<MainViewController> self(this);
+    dragHandle->fileURLs = [self]() { return self ? self->fileURLs : QList<QUrl>(); };
+    optionsLayout->addWidget(dragHandle, 0, Qt::AlignVCenter);
+
+    //% "Rule"
+    ruleButton = makeOptionButton(qtTrId("ui.rule"), QStringLiteral("arrow.triangle.branch"));
+    connect(ruleButton, &QPushButton::clicked, this, &MainViewController::onRuleTapped);
+    optionsLayout->addWidget(ruleButton, 0, Qt::AlignVCenter);
+
+    //% "Later"
+    laterPopUp = makeOptionButton(qtTrId("ui.later"), QStringLiteral("clock"));
+    auto* laterMenu = new QMenu(laterPopUp);
+    connect(laterMenu, &QMenu::aboutToShow, this, [this, laterMenu] { menuWillOpen(laterMenu); });
+    laterPopUp->setMenu(laterMenu);
+    optionsLayout->addWidget(laterPopUp, 0, Qt::AlignVCenter);
+
+    //% "Copy"
+    copyPopUp = makeOptionButton(qtTrId("ui.copy"), QStringLiteral("doc.on.doc"));
+    auto* copyMenu = new QMenu(copyPopUp);
+    connect(copyMenu, &QMenu::aboutToShow, this, [this, copyMenu] { menuWillOpen(copyMenu); });
+    copyPopUp->setMenu(copyMenu);
+    optionsLayout->addWidget(copyPopUp, 0, Qt::AlignVCenter);
+
+    //% "Share"
+    shareButton = makeOptionButton(qtTrId("ui.share"), QStringLiteral("square.and.arrow.up"));
+    connect(shareButton, &QPushButton::clicked, this, &MainViewController::pauseTimer);
+    optionsLayout->addWidget(shareButton, 0, Qt::AlignVCenter);
+
+    //% "Close"
+    closeButton = makeOptionButton(qtTrId("ui.close"), QString());
+    connect(closeButton, &QPushButton::clicked, this, &MainViewController::onCloseTapped);
+    optionsLayout->addWidget(closeButton, 0, Qt::AlignVCenter);
+
+    //% "Always use Marvoline for this type"
+    setDefaultButton = new QCheckBox(qtTrId("ui.setDefault"));
+    setDefaultButton->setFont(optionFont(font()));
+    setDefaultButton->setChecked(false);
+    setDefaultButton->setVisible(false);
+    optionsLayout->addWidget(setDefaultButton, 0, Qt::AlignVCenter);
+
+    mainLayout->addWidget(optionsContainer);
+    mainLayout->addSpacing(8);
+
+    timerSectionStack = new QWidget;
+    timerSectionStack->setObjectName(QStringLiteral("timerSectionStack"));
+    auto* timerLayout = new QHBoxLayout(timerSectionStack);
+    timerLayout->setContentsMargins(0, 0, 0, 0);
+    timerLayout->setSpacing(12);
+    mainLayout->addWidget(timerSectionStack);
+
+    // Says why the chooser is still here after a launch failed.
+    messageLabel = new QLabel;
+    messageLabel->setObjectName(QStringLiteral("messageLabel"));
+    messageLabel->setWordWrap(true);
+    messageLabel->setAlignment(Qt::AlignCenter);
+    messageLabel->setVisible(false);
+    mainLayout->addWidget(messageLabel);
+
+    // Window moves, resizes and full-screen changes are seen application-wide.
+    qApp->installEventFilter(this);
+}
+
+} // namespace marvoline

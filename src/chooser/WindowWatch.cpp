@@ -1,0 +1,99 @@
+#include "main/MainViewController.h"
+
+#include "views/AppIconButton.h"
+
+#include <QEvent>
+#include <QTimer>
+#include <QWindowStateChangeEvent>
+
+namespace marvoline {
+
+namespace {
+
+// A window manager moves and resizes a newly mapped window by itself (frame,
+// placement, struts). Geometry changes count as the user's only once the
+// chooser window has been quiet for this long after it was shown.
+constexpr int settleQuietMs = 600;
+
+} // namespace
+
+void MainViewController::watchWindow(QWidget* window) {
+    if (watchedWindow == window)
+        return;
+    watchedWindow = window;
+    windowSettled = false;
+    if (!settleTimer) {
+        settleTimer = new QTimer(this);
+        settleTimer->setSingleShot(true);
+        settleTimer->setInterval(settleQuietMs);
+        connect(settleTimer, &QTimer::timeout, this, [this] { windowSettled = true; });
+    }
+}
+
+bool MainViewController::handleWindowEvent(QWidget* window, QEvent* event) {
+    const bool isChooser = window == this->window();
+    if (isChooser && watchedWindow != window)
+        watchWindow(window);
+
+    switch (event->type()) {
+    case QEvent::Show:
+        if (isChooser) {
+            windowSettled = false;
+            settleTimer->start();
+        }
+        return false;
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::WindowStateChange:
+        break;
+    default:
+        return false;
+    }
+
+    if (isChooser && !windowSettled) {
+        // Still being placed by the window manager: wait for quiet.
+        if (window->isVisible())
+            settleTimer->start();
+        return false;
+    }
+
+    if (event->type() == QEvent::Move) {
+        pauseTimerFromNotification();
+    } else if (event->type() == QEvent::WindowStateChange) {
+        const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+        const bool wasFull = change->oldState().testFlag(Qt::WindowFullScreen);
+        const bool isFull = window->windowState().testFlag(Qt::WindowFullScreen);
+        if (wasFull != isFull)
+            pauseTimerFromNotification();
+    } else {
+        // Any window resize stops the countdown; the chooser's own rebuilds the
+        // row for the new width.
+        pauseTimer();
+        if (isChooser && !allAppCandidates.isEmpty() && !fileURLs.isEmpty())
+            populateAppButtons(allAppCandidates, fileURLs.first());
+    }
+    return false;
+}
+
+bool MainViewController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == previewContainer && event->type() == QEvent::MouseButtonDblClick) {
+        onPreviewDoubleClick();
+        return false;
+    }
+    if ((watched == defaultAppButton || watched == appStackView || watched == appContainer) &&
+        (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+        placeStopTimerButton();
+        return false;
+    }
+    // Top-level windows and dialogs only (not menus or tool tips), and only as
+    // widgets: the same move reaches the platform window too.
+    if (watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        const Qt::WindowType type = widget->windowType();
+        if (widget->isWindow() && widget != this && (type == Qt::Window || type == Qt::Dialog))
+            return handleWindowEvent(widget, event);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace marvoline

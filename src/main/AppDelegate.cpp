@@ -1,0 +1,125 @@
+#include "main/AppDelegate.h"
+
+#include "main/CommandLineIntake.h"
+#include "main/MainViewController.h"
+#include "platform/FilePaths.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Platform.h"
+
+#include <QFile>
+#include <QTimer>
+
+namespace marvoline {
+
+AppDelegate::AppDelegate(QObject* parent)
+    : QObject(parent) {}
+
+AppDelegate::~AppDelegate() {
+    if (platform::notificationCenter().delegate() == this)
+        platform::notificationCenter().setDelegate(nullptr);
+    delete window;
+}
+
+void AppDelegate::applicationWillFinishLaunching(const QList<QByteArray>& arguments) {
+    // From now on a reminder answer reaches us, also one that started us.
+    platform::notificationCenter().setDelegate(this);
+
+    const QList<QUrl> kept = keptCommandLineFiles(arguments);
+    if (!kept.isEmpty())
+        pendingURLs = kept;
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    QTimer::singleShot(launchCheckDelayMs, this, &AppDelegate::handleLaunchOrTerminate);
+}
+
+void AppDelegate::handleLaunchOrTerminate() {
+    if (m_hasShownWindow)
+        return;
+    if (pendingURLs.isEmpty())
+        terminate();
+    else
+        showWindow();
+}
+
+void AppDelegate::openUrls(const QList<QUrl>& urls) {
+    // Only local files can be shown; other URLs are passed over.
+    QList<QUrl> files;
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile())
+            files.append(url);
+    }
+    if (files.isEmpty())
+        return;
+    pendingURLs = files;
+    if (mainViewController)
+        showFiles(pendingURLs, false);
+    else
+        showWindow();
+}
+
+bool AppDelegate::openFile(const QByteArray& path) {
+    openFiles({path});
+    return true;
+}
+
+void AppDelegate::openFiles(const QList<QByteArray>& paths) {
+    QList<QUrl> urls;
+    urls.reserve(paths.size());
+    for (const QByteArray& path : paths)
+        urls.append(fileUrlFromPath(path));
+    pendingURLs = urls;
+    if (mainViewController)
+        showFiles(pendingURLs, false);
+    else
+        showWindow();
+}
+
+void AppDelegate::activate() {
+    if (!window)
+        return;
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void AppDelegate::didReceiveNotificationResponse(const QVariantMap& userInfo,
+                                                 std::function<void()> completion) {
+    struct Finish {
+        std::function<void()>& done;
+        ~Finish() {
+            if (done)
+                done();
+        }
+    } finish{completion};
+
+    const QVariant path = userInfo.value(MainViewController::laterNotificationPathKey);
+    if (path.typeId() != QMetaType::QString && path.typeId() != QMetaType::QByteArray)
+        return;
+    const QByteArray bytes = path.typeId() == QMetaType::QByteArray
+                                 ? path.toByteArray()
+                                 : QFile::encodeName(path.toString());
+    if (!pathExists(bytes))
+        return;
+
+    const QUrl url = fileUrlFromPath(bytes);
+    pendingURLs = {url};
+    pendingSkipTimer = true;
+    if (mainViewController) {
+        if (window) {
+            window->raise();
+            window->activateWindow();
+        }
+        showFiles({url}, true);
+        pendingURLs.clear();
+        pendingSkipTimer = false;
+    } else {
+        showWindow();
+    }
+}
+
+void AppDelegate::terminate() {
+    Q_EMIT terminateRequested();
+}
+
+} // namespace marvoline

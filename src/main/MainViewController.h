@@ -43,7 +43,8 @@ public:
     ~MainViewController() override;
 
     // Persisted keys and the reminder's user-information key.
-    static inline const QString previousDefaultKeyPrefix = QStringLiteral("marvoline.previousDefault.");
+    static inline const QString previousDefaultKeyPrefix =
+        QStringLiteral("marvoline.previousDefault.");
     static inline const QString appUsageKey = QStringLiteral("marvoline.appUsage");
     static inline const QString laterNotificationPathKey = QStringLiteral("filePath");
 
@@ -164,6 +165,8 @@ private:
     QList<AppIconButton*> appTiles() const;
 
     bool launchInFlight = false;
+    bool quitAfterLaunch = false;
+    std::optional<QUrl> countdownApp; // what the running countdown opens
     QPointer<QWidget> watchedWindow;
     bool windowSettled = false;
     QTimer* settleTimer = nullptr;

@@ -6,8 +6,7 @@
 
 namespace marvoline {
 
-bool installTranslations(QCoreApplication& app)
-{
+bool installTranslations(QCoreApplication& app) {
     auto* translator = new QTranslator(&app);
     const QString dir = QStringLiteral(":/i18n");
     const QString name = QStringLiteral("marvoline");

@@ -1,0 +1,96 @@
+#include "main/AppDelegate.h"
+
+#include "main/MainViewController.h"
+#include "main/ScreenChoice.h"
+#include "platform/AppRegistry.h"
+#include "platform/FilePaths.h"
+#include "platform/Platform.h"
+
+#include <QFile>
+#include <QIcon>
+#include <QVBoxLayout>
+
+namespace marvoline {
+
+namespace {
+
+// Qt reads "[*]" in a window title as the unsaved-changes marker and drops it;
+// "[*][*]" shows one literal "[*]". File names may contain it.
+QString escapedWindowTitle(QString title) {
+    return title.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+}
+
+} // namespace
+
+QString AppDelegate::windowTitle(const QList<QUrl>& urls) {
+    if (urls.isEmpty())
+        return {};
+    QString title = displayFileName(urls.first());
+    if (urls.size() > 1)
+        title += QStringLiteral(" (") + QString::number(urls.size()) + QStringLiteral("件)");
+    return title;
+}
+
+bool AppDelegate::computeIsOpenAsContext(const QUrl& firstFile) {
+    AppRegistry& registry = platform::registry();
+    const std::optional<QUrl> app = registry.defaultApplicationForFile(firstFile);
+    if (!app)
+        return true;
+    const std::optional<QString> id = registry.bundleIdentifier(*app);
+    return !(id && *id == AppRegistry::ownIdentifier());
+}
+
+void AppDelegate::centerWindowOnMouseScreen(QWidget* target) {
+    centerOnScreenUnderPointer(target);
+}
+
+void AppDelegate::showWindow() {
+    if (m_hasShownWindow || pendingURLs.isEmpty())
+        return;
+    m_hasShownWindow = true;
+
+    auto* w = new QWidget(nullptr, Qt::Window);
+    w->setObjectName(QStringLiteral("chooserWindow"));
+    w->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                      Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint);
+    w->setWindowIcon(QIcon::fromTheme(QStringLiteral("system-run")));
+    w->resize(520, 420);
+    w->setMinimumSize(520, 300);
+    window = w;
+
+    centerWindowOnMouseScreen(w);
+
+    auto* controller = new MainViewController;
+    auto* layout = new QVBoxLayout(w);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(controller);
+    mainViewController = controller;
+    connect(controller, &MainViewController::terminateRequested, this, &AppDelegate::terminate);
+
+    w->show();
+    w->raise();
+    w->activateWindow();
+    layout->activate();
+
+    const QList<QUrl> urls = pendingURLs;
+    const bool skip = pendingSkipTimer;
+    pendingURLs.clear();
+    pendingSkipTimer = false;
+    showFiles(urls, skip);
+}
+
+void AppDelegate::showFiles(const QList<QUrl>& urls, bool skipTimer) {
+    if (urls.isEmpty())
+        return;
+    if (window) {
+        window->setWindowTitle(escapedWindowTitle(windowTitle(urls)));
+        window->setWindowFilePath(QFile::decodeName(localPath(urls.first())));
+    }
+    const bool openAsContext = computeIsOpenAsContext(urls.first());
+    if (mainViewController) {
+        mainViewController->configure(urls, openAsContext, skipTimer);
+        mainViewController->showFiles();
+    }
+}
+
+} // namespace marvoline

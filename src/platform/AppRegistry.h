@@ -15,7 +15,7 @@ namespace marvoline {
 // are those of the current locale (LANGUAGE, LC_ALL, LC_MESSAGES, LANG), which
 // fall back to the unlocalized value when the entry has no translation.
 struct AppBundleInfo {
-    QString identifier; // desktop file ID, e.g. "org.gnome.eog.desktop"
+    QString identifier;                       // desktop file ID, e.g. "org.gnome.eog.desktop"
     std::optional<QString> localizedFullName; // X-GNOME-FullName[locale]
     std::optional<QString> localizedName;     // Name[locale]
     std::optional<QString> fullName;          // X-GNOME-FullName

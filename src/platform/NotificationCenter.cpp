@@ -5,8 +5,7 @@
 namespace marvoline {
 
 void NotificationCenter::deliverResponse(const QVariantMap& userInfo,
-                                         std::function<void()> completion)
-{
+                                         std::function<void()> completion) {
     // Whatever the delegate does, completion runs exactly once.
     auto once = std::make_shared<std::function<void()>>(std::move(completion));
     auto callOnce = [once] {

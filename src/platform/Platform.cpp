@@ -5,14 +5,12 @@
 
 namespace marvoline::platform {
 
-AppRegistry& registry()
-{
+AppRegistry& registry() {
     static GioAppRegistry instance;
     return instance;
 }
 
-NotificationCenter& notificationCenter()
-{
+NotificationCenter& notificationCenter() {
     static NotificationCenter instance;
     return instance;
 }

@@ -10,8 +10,7 @@
 // Like QTEST_MAIN, but the XDG sandbox is in place before anything of the
 // program runs, and the program's translations are loaded.
 #define MARVOLINE_TEST_MAIN(TestObject)                                                            \
-    int main(int argc, char** argv)                                                                \
-    {                                                                                              \
+    int main(int argc, char** argv) {                                                              \
         marvoline::test::XdgSandbox sandbox;                                                       \
         QApplication app(argc, argv);                                                              \
         app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \

@@ -14,8 +14,7 @@ namespace marvoline::test {
 
 namespace {
 
-void writeWhole(const QString& path, const QByteArray& contents)
-{
+void writeWhole(const QString& path, const QByteArray& contents) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -36,8 +35,7 @@ mv "$out.part" "$out"
 } // namespace
 
 XdgSandbox::XdgSandbox()
-    : m_dir(QDir::tempPath() + QStringLiteral("/marvoline-test-XXXXXX"))
-{
+    : m_dir(QDir::tempPath() + QStringLiteral("/marvoline-test-XXXXXX")) {
     if (!m_dir.isValid())
         qFatal("sandbox: cannot create a temporary folder");
     QDir r(root());
@@ -65,23 +63,39 @@ XdgSandbox::XdgSandbox()
 
 XdgSandbox::~XdgSandbox() = default;
 
-QString XdgSandbox::root() const { return m_dir.path(); }
-QString XdgSandbox::home() const { return root() + QStringLiteral("/home"); }
-QString XdgSandbox::dataHome() const { return root() + QStringLiteral("/data-home"); }
-QString XdgSandbox::dataDir() const { return root() + QStringLiteral("/data"); }
-QString XdgSandbox::configHome() const { return root() + QStringLiteral("/config"); }
-QString XdgSandbox::stateHome() const { return root() + QStringLiteral("/state"); }
-QString XdgSandbox::applicationsDir() const { return dataDir() + QStringLiteral("/applications"); }
-QString XdgSandbox::recordsDir() const { return root() + QStringLiteral("/records"); }
-QString XdgSandbox::recorderPath() const { return root() + QStringLiteral("/bin/record-args"); }
-QString XdgSandbox::preferencesPath() const
-{
+QString XdgSandbox::root() const {
+    return m_dir.path();
+}
+QString XdgSandbox::home() const {
+    return root() + QStringLiteral("/home");
+}
+QString XdgSandbox::dataHome() const {
+    return root() + QStringLiteral("/data-home");
+}
+QString XdgSandbox::dataDir() const {
+    return root() + QStringLiteral("/data");
+}
+QString XdgSandbox::configHome() const {
+    return root() + QStringLiteral("/config");
+}
+QString XdgSandbox::stateHome() const {
+    return root() + QStringLiteral("/state");
+}
+QString XdgSandbox::applicationsDir() const {
+    return dataDir() + QStringLiteral("/applications");
+}
+QString XdgSandbox::recordsDir() const {
+    return root() + QStringLiteral("/records");
+}
+QString XdgSandbox::recorderPath() const {
+    return root() + QStringLiteral("/bin/record-args");
+}
+QString XdgSandbox::preferencesPath() const {
     return configHome() + QStringLiteral("/marvoline/preferences.json");
 }
 
 QUrl XdgSandbox::addApp(const QString& id, const QString& name, const QStringList& mimeTypes,
-                        const QStringList& extraLines)
-{
+                        const QStringList& extraLines) {
     QByteArray text = "[Desktop Entry]\nType=Application\nName=" + name.toUtf8() +
                       "\nExec=" + QFile::encodeName(recorderPath()) + ' ' + id.toUtf8() + " %F\n";
     if (!mimeTypes.isEmpty())
@@ -91,61 +105,61 @@ QUrl XdgSandbox::addApp(const QString& id, const QString& name, const QStringLis
     return addRawDesktopFile(id, text);
 }
 
-QUrl XdgSandbox::addRawDesktopFile(const QString& id, const QByteArray& contents)
-{
+QUrl XdgSandbox::addRawDesktopFile(const QString& id, const QByteArray& contents) {
     writeWhole(applicationsDir() + QLatin1Char('/') + id, contents);
     return appUrl(id);
 }
 
-QUrl XdgSandbox::appUrl(const QString& id) const
-{
+QUrl XdgSandbox::appUrl(const QString& id) const {
     return QUrl::fromLocalFile(applicationsDir() + QLatin1Char('/') + id);
 }
 
-void XdgSandbox::writeMimeinfoCache(const QMap<QString, QStringList>& associations)
-{
+void XdgSandbox::writeMimeinfoCache(const QMap<QString, QStringList>& associations) {
     QByteArray text = "[MIME Cache]\n";
     for (auto it = associations.cbegin(); it != associations.cend(); ++it)
         text += it.key().toUtf8() + '=' + it.value().join(QLatin1Char(';')).toUtf8() + ";\n";
     writeWhole(applicationsDir() + QStringLiteral("/mimeinfo.cache"), text);
 }
 
-void XdgSandbox::writeDefaults(const QMap<QString, QString>& defaults)
-{
+void XdgSandbox::writeDefaults(const QMap<QString, QString>& defaults) {
     QByteArray text = "[Default Applications]\n";
     for (auto it = defaults.cbegin(); it != defaults.cend(); ++it)
         text += it.key().toUtf8() + '=' + it.value().toUtf8() + ";\n";
     writeWhole(configHome() + QStringLiteral("/mimeapps.list"), text);
 }
 
-void XdgSandbox::addMetainfo(const QString& desktopId, const QStringList& releaseVersions)
-{
+void XdgSandbox::addMetainfo(const QString& desktopId, const QStringList& releaseVersions) {
     QString base = desktopId;
     base.chop(int(qstrlen(".desktop")));
-    QByteArray text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<component type=\"desktop-application\">\n"
-                      "  <id>" + base.toUtf8() + "</id>\n"
-                      "  <launchable type=\"desktop-id\">" + desktopId.toUtf8() + "</launchable>\n"
-                      "  <releases>\n";
+    QByteArray text =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<component type=\"desktop-application\">\n"
+        "  <id>" +
+        base.toUtf8() +
+        "</id>\n"
+        "  <launchable type=\"desktop-id\">" +
+        desktopId.toUtf8() +
+        "</launchable>\n"
+        "  <releases>\n";
     for (const QString& v : releaseVersions)
         text += "    <release version=\"" + v.toUtf8() + "\" date=\"2024-01-01\"/>\n";
     text += "  </releases>\n</component>\n";
-    writeWhole(dataDir() + QStringLiteral("/metainfo/") + base + QStringLiteral(".metainfo.xml"), text);
+    writeWhole(dataDir() + QStringLiteral("/metainfo/") + base + QStringLiteral(".metainfo.xml"),
+               text);
 }
 
-QUrl XdgSandbox::writeFile(const QString& relativePath, const QByteArray& contents)
-{
+QUrl XdgSandbox::writeFile(const QString& relativePath, const QByteArray& contents) {
     const QString path = root() + QStringLiteral("/files/") + relativePath;
     writeWhole(path, contents);
     return fileUrlFromPath(QFile::encodeName(path));
 }
 
-QList<QList<QByteArray>> XdgSandbox::recordedLaunches(const QString& id) const
-{
+QList<QList<QByteArray>> XdgSandbox::recordedLaunches(const QString& id) const {
     QDir dir(recordsDir());
     QStringList names = dir.entryList({id + QStringLiteral(".*")}, QDir::Files, QDir::Name);
-    names.erase(std::remove_if(names.begin(), names.end(),
-                               [](const QString& n) { return n.endsWith(QStringLiteral(".part")); }),
-                names.end());
+    names.erase(
+        std::remove_if(names.begin(), names.end(),
+                       [](const QString& n) { return n.endsWith(QStringLiteral(".part")); }),
+        names.end());
     QList<QList<QByteArray>> launches;
     for (const QString& n : names) {
         QFile f(dir.filePath(n));
@@ -159,8 +173,7 @@ QList<QList<QByteArray>> XdgSandbox::recordedLaunches(const QString& id) const
     return launches;
 }
 
-void XdgSandbox::clearRecords()
-{
+void XdgSandbox::clearRecords() {
     QDir dir(recordsDir());
     for (const QString& n : dir.entryList(QDir::Files))
         dir.remove(n);
