@@ -1,0 +1,167 @@
+// End to end on a real X server with a window manager and a private session
+// bus: the countdown runs out and opens the files with the default; a click on
+// another application's tile opens them with that one at once.
+#include "support/TestMain.h"
+
+#include "main/MainViewController.h"
+#include "platform/FilePaths.h"
+#include "views/AppIconButton.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QVBoxLayout>
+
+using namespace marvoline;
+
+namespace {
+
+const QString viewerId = QStringLiteral("org.example.Viewer.desktop");
+const QString editorId = QStringLiteral("org.example.Editor.desktop");
+
+QString run(const QString& program, const QStringList& args, int timeoutMs = 10000) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(timeoutMs))
+        return {};
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+} // namespace
+
+class EndToEndTest : public QObject {
+    Q_OBJECT
+
+public:
+    explicit EndToEndTest(test::XdgSandbox& sandbox)
+        : m_sandbox(sandbox) {
+        m_sandbox.addApp(viewerId, QStringLiteral("Viewer"), {QStringLiteral("text/plain")});
+        m_sandbox.addApp(editorId, QStringLiteral("Editor"), {QStringLiteral("text/plain")});
+        m_sandbox.writeMimeinfoCache({{QStringLiteral("text/plain"), {viewerId, editorId}}});
+        m_sandbox.writeDefaults({{QStringLiteral("text/plain"), viewerId}});
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            QFAIL("needs an X server (run under xvfb-run)");
+        m_wm.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+        QVERIFY2(m_wm.waitForStarted(), "openbox is missing");
+        // Wait until the window manager has taken the screen.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            run(QStringLiteral("xprop"),
+                {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+                .contains(QStringLiteral("window id")),
+            10000);
+    }
+
+    void cleanupTestCase() {
+        m_wm.terminate();
+        m_wm.waitForFinished(3000);
+    }
+
+    void init() { m_sandbox.clearRecords(); }
+
+    void countdownRunsOutAndOpensWithTheDefault() {
+        const QUrl a = m_sandbox.writeFile(QStringLiteral("e2e/first file.txt"), "one\n");
+        const QUrl b = m_sandbox.writeFile(QStringLiteral("e2e/second.txt"), "two\n");
+        QProcess chooser;
+        chooser.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        chooser.start(QStringLiteral(MARVOLINE_EXECUTABLE),
+                      {QFile::decodeName(localPath(a)), QFile::decodeName(localPath(b))});
+        QVERIFY(chooser.waitForStarted());
+
+        // The window comes up, managed by the window manager.
+        const QString window = findWindow(chooser.processId());
+        QVERIFY2(!window.isEmpty(), "no chooser window appeared");
+        QCOMPARE(
+            run(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), window}).trimmed(),
+            QStringLiteral("first file.txt (2件)"));
+        // Nothing opens while the countdown runs.
+        QVERIFY(m_sandbox.recordedLaunches(viewerId).isEmpty());
+
+        QVERIFY2(chooser.waitForFinished(20000), "the countdown did not end the chooser");
+        QCOMPARE(chooser.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(chooser.exitCode(), 0);
+        QTRY_COMPARE(m_sandbox.recordedLaunches(viewerId).size(), 1);
+        QCOMPARE(m_sandbox.recordedLaunches(viewerId).first(),
+                 (QList<QByteArray>{localPath(a), localPath(b)}));
+        QVERIFY(m_sandbox.recordedLaunches(editorId).isEmpty());
+    }
+
+    void clickOnAnotherTileOpensWithIt() {
+        const QUrl file = m_sandbox.writeFile(QStringLiteral("e2e/click.txt"), "click\n");
+        QProcess chooser;
+        chooser.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        chooser.start(QStringLiteral(MARVOLINE_EXECUTABLE), {QFile::decodeName(localPath(file))});
+        QVERIFY(chooser.waitForStarted());
+        const QString window = findWindow(chooser.processId());
+        QVERIFY(!window.isEmpty());
+
+        const QString geometry =
+            run(QStringLiteral("xdotool"),
+                {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
+        const QPoint origin(value(geometry, "X"), value(geometry, "Y"));
+        const QSize size(value(geometry, "WIDTH"), value(geometry, "HEIGHT"));
+        QVERIFY2(size.width() > 0, qPrintable(geometry));
+
+        // Lay out the same chooser here, at the same size, to learn where the
+        // editor's tile is inside the window.
+        QWidget twin;
+        auto* layout = new QVBoxLayout(&twin);
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto* vc = new MainViewController;
+        layout->addWidget(vc);
+        twin.resize(size);
+        twin.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&twin));
+        vc->configure({file}, true, false);
+        vc->showFiles();
+        vc->pauseTimer();
+        QCoreApplication::processEvents();
+        QTRY_COMPARE(twin.size(), size);
+        const auto tiles =
+            vc->appStackView->findChildren<AppIconButton*>(QString(), Qt::FindDirectChildrenOnly);
+        QCOMPARE(tiles.size(), 2);
+        QCOMPARE(tiles.at(1)->appURL->path(), m_sandbox.appUrl(editorId).path());
+        const QPoint target = origin + tiles.at(1)->mapTo(&twin, tiles.at(1)->rect().center());
+        twin.hide();
+
+        run(QStringLiteral("xdotool"),
+            {QStringLiteral("mousemove"), QString::number(target.x()), QString::number(target.y()),
+             QStringLiteral("click"), QStringLiteral("1")});
+        QVERIFY2(chooser.waitForFinished(4000), "the click did not open the files at once");
+        QCOMPARE(chooser.exitCode(), 0);
+        QTRY_COMPARE(m_sandbox.recordedLaunches(editorId).size(), 1);
+        QCOMPARE(m_sandbox.recordedLaunches(editorId).first(), QList<QByteArray>{localPath(file)});
+        QVERIFY(m_sandbox.recordedLaunches(viewerId).isEmpty());
+    }
+
+private:
+    static int value(const QString& shell, const char* key) {
+        const QRegularExpression re(QStringLiteral("^%1=(-?\\d+)$").arg(QLatin1String(key)),
+                                    QRegularExpression::MultilineOption);
+        return re.match(shell).captured(1).toInt();
+    }
+
+    // The chooser's visible top-level window, once it is mapped.
+    static QString findWindow(qint64 pid) {
+        QString id;
+        QTest::qWaitFor(
+            [&] {
+                id = run(QStringLiteral("xdotool"),
+                         {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                          QStringLiteral("--pid"), QString::number(pid)})
+                         .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                         .value(0);
+                return !id.isEmpty();
+            },
+            10000);
+        return id;
+    }
+
+    test::XdgSandbox& m_sandbox;
+    QProcess m_wm;
+};
+
+MARVOLINE_TEST_MAIN(EndToEndTest)
+#include "tst_e2e_chooser.moc"
