@@ -1,0 +1,36 @@
+// The real program, started as marvoline is, ending at a chosen moment:
+//   chooser_probe paint FILE...   at the chooser window's first paint
+//   chooser_probe tick FILE...    at the countdown's first tick
+#include "ProbeExit.h"
+
+#include "main/Application.h"
+#include "main/MainViewController.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QTimer>
+#include <QWidget>
+
+#include <cstring>
+
+int main(int argc, char** argv) {
+    const bool untilTick = argc > 1 && std::strcmp(argv[1], "tick") == 0;
+    // Drop the mode word so the program sees only its files.
+    for (int i = 1; i + 1 < argc; ++i)
+        argv[i] = argv[i + 1];
+    if (argc > 1)
+        --argc;
+
+    QApplication app(argc, argv);
+    ProbeExit probe([untilTick](QObject* watched, QEvent* event) {
+        if (untilTick) {
+            return event->type() == QEvent::Timer && qobject_cast<QTimer*>(watched) &&
+                   qobject_cast<marvoline::MainViewController*>(watched->parent());
+        }
+        auto* widget = qobject_cast<QWidget*>(watched);
+        return event->type() == QEvent::Paint && widget &&
+               widget->objectName() == QLatin1String("chooserWindow");
+    });
+    app.installEventFilter(&probe);
+    return marvoline::runApplication(app, argc, argv);
+}

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Builds the release preset and runs every benchmark; figures go to bench/results/.
+#   bench/run.sh [FILE]     FILE: the document to start the chooser on (default: a PDF made here)
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+scripts/install-deps.sh test
+cmake --preset release >/dev/null
+cmake --build --preset release --target bench_minimal_window bench_chooser_probe bench_candidates marvoline
+bin=build/release/bench
+out=bench/results
+mkdir -p "$out"
+
+file="${1:-}"
+if [[ -z "$file" ]]; then
+    file="$(mktemp -d)/sample.pdf"
+    printf '%%PDF-1.4\n1 0 obj<</Type/Catalog/Pages 2 0 R>>endobj\n2 0 obj<</Type/Pages/Kids[]/Count 0>>endobj\ntrailer<</Root 1 0 R>>\n%%%%EOF\n' > "$file"
+fi
+
+# A private X server and session bus, so no running chooser takes the files.
+xvfb-run -a -s "-screen 0 1280x800x24" dbus-run-session -- bash -c '
+set -e
+bin="$1"; file="$2"; out="$3"
+hyperfine --warmup 3 --runs 30 -N --export-json "$out/startup.json" \
+    "$bin/bench_minimal_window" \
+    "$bin/bench_chooser_probe paint $file" \
+    "$bin/bench_chooser_probe tick $file"
+for mode in paint tick; do
+    /usr/bin/time -v "$bin/bench_chooser_probe" $mode "$file" 2>&1 >/dev/null |
+        grep -E "Maximum resident|Elapsed" | sed "s/^/$mode: /"
+done | tee "$out/memory.txt"
+/usr/bin/time -v "$bin/bench_minimal_window" 2>&1 >/dev/null | grep -E "Maximum resident" |
+    sed "s/^/minimal: /" | tee -a "$out/memory.txt"
+' _ "$bin" "$file" "$out"
+
+"$bin/bench_candidates" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+    | tee "$out/candidates-generated.txt"
+"$bin/bench_candidates" --own-registry --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+    | tee "$out/candidates-own.txt"
