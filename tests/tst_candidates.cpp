@@ -3,6 +3,7 @@
 // content type, so one sandbox, written before the registry's first look at
 // it, serves them all.
 
+#include "handlers/CandidateList.h"
 #include "main/MainViewController.h"
 #include "platform/AppRegistry.h"
 #include "platform/FilePaths.h"
@@ -103,6 +104,9 @@ private:
         sb.addMetainfo(QStringLiteral("flac-a.desktop"), {QStringLiteral("2.0")});
         sb.addMetainfo(QStringLiteral("flac-b.desktop"), {QStringLiteral("1.5")});
         sb.addMetainfo(QStringLiteral("flac-d.desktop"), {QStringLiteral("3.1")});
+        // Unique names never show versions, metainfo or not.
+        sb.addMetainfo(QStringLiteral("csv-a.desktop"), {QStringLiteral("1.0")});
+        sb.addMetainfo(QStringLiteral("csv-c.desktop"), {QStringLiteral("4.2")});
 
         // Names: the full name before the name, the file name when the entry
         // is not loadable.
@@ -215,6 +219,23 @@ private Q_SLOTS:
                               QStringLiteral("csv-b.desktop"), QStringLiteral("csv-d.desktop")}));
         VERIFY_SHAPE(list);
         QCOMPARE(list.first().name, QStringLiteral("App csv-c"));
+        for (const AppCandidate& c : list)
+            QCOMPARE(c.version, std::nullopt);
+    }
+
+    void samePathListedTwice() {
+        // GIO lists every desktop file once; an answer that names one twice
+        // (here: all of them, one also with a trailing slash) gives the same
+        // list as the plain answer, with one button per application.
+        const QUrl csv = file(QStringLiteral("table.csv"));
+        const QList<QUrl> answer = registry().applicationsForFile(csv);
+        QCOMPARE(answer.size(), 4);
+        QList<QUrl> repeated = answer + answer;
+        repeated.insert(1, QUrl(answer.at(2).toString() + QLatin1Char('/')));
+        const QList<AppCandidate> list = marvoline::appCandidatesFromAnswer(*vc, csv, repeated);
+        QCOMPARE(idsOf(list), idsOf(vc->loadAppCandidates(csv)));
+        QCOMPARE(list.size(), 4);
+        VERIFY_SHAPE(list);
         for (const AppCandidate& c : list)
             QCOMPARE(c.version, std::nullopt);
     }

@@ -4,6 +4,7 @@
 // own order.
 
 #include "handlers/AppPaths.h"
+#include "handlers/CandidateList.h"
 #include "main/MainViewController.h"
 #include "platform/AppRegistry.h"
 #include "platform/FilePaths.h"
@@ -35,16 +36,17 @@ QList<QUrl> offeredApplications(AppRegistry& registry, const QList<QUrl>& answer
 
 } // namespace
 
-QList<AppCandidate> MainViewController::loadAppCandidates(const QUrl& fileURL) const {
+QList<AppCandidate> appCandidatesFromAnswer(const MainViewController& controller,
+                                            const QUrl& fileURL, const QList<QUrl>& answer) {
     AppRegistry& registry = platform::registry();
-    const QList<QUrl> apps = offeredApplications(registry, registry.applicationsForFile(fileURL));
+    const QList<QUrl> apps = offeredApplications(registry, answer);
 
-    const std::optional<QUrl> initial = initialDefaultApp(fileURL, apps);
+    const std::optional<QUrl> initial = controller.initialDefaultApp(fileURL, apps);
 
     QList<QUrl> extras;
     if (initial && !containsApplication(apps, *initial) && fileExists(*initial))
         extras.append(*initial);
-    if (const std::optional<QUrl> viewer = previewAppForImageIfMissing(fileURL, apps);
+    if (const std::optional<QUrl> viewer = controller.previewAppForImageIfMissing(fileURL, apps);
         viewer && !containsApplication(extras, *viewer))
         extras.append(*viewer);
 
@@ -54,7 +56,7 @@ QList<AppCandidate> MainViewController::loadAppCandidates(const QUrl& fileURL) c
             list.prepend(*it);
     }
 
-    const std::optional<QUrl> finalDefault = finalDefaultApp(fileURL, initial, list);
+    const std::optional<QUrl> finalDefault = controller.finalDefaultApp(fileURL, initial, list);
     if (finalDefault) {
         const qsizetype at = indexOfApplication(list, *finalDefault);
         if (at >= 0) {
@@ -67,7 +69,7 @@ QList<AppCandidate> MainViewController::loadAppCandidates(const QUrl& fileURL) c
     names.reserve(list.size());
     QHash<QString, int> nameCounts;
     for (const QUrl& app : list) {
-        names.append(localizedAppName(app));
+        names.append(controller.localizedAppName(app));
         ++nameCounts[names.last()];
     }
 
@@ -85,6 +87,11 @@ QList<AppCandidate> MainViewController::loadAppCandidates(const QUrl& fileURL) c
         candidates.append(candidate);
     }
     return candidates;
+}
+
+QList<AppCandidate> MainViewController::loadAppCandidates(const QUrl& fileURL) const {
+    return appCandidatesFromAnswer(*this, fileURL,
+                                   platform::registry().applicationsForFile(fileURL));
 }
 
 QString MainViewController::localizedAppName(const QUrl& appURL) const {
