@@ -27,7 +27,7 @@ constexpr std::array kSymbols{
     SymbolEntry{"clock", {"appointment-soon", "alarm-symbolic", nullptr}, true},
     SymbolEntry{"doc.on.doc", {"edit-copy", nullptr, nullptr}, true},
     SymbolEntry{"square.and.arrow.up", {"document-send", "emblem-shared", nullptr}, true},
-    SymbolEntry{"arrow.triangle.branch", {"vcs-branch", "preferences-other", nullptr}, true},
+    SymbolEntry{"arrow.triangle.branch", {"vcs-branch", nullptr, nullptr}, true},
     SymbolEntry{"line.3.horizontal", {"open-menu-symbolic", "application-menu", nullptr}, true},
     // White on the red stop button whatever the theme: never taken from it.
     SymbolEntry{"stop.fill", {nullptr, nullptr, nullptr}, false},

@@ -1,12 +1,11 @@
 #include "views/WindowDragHandleView.h"
 
+#include "platform/FileIcons.h"
 #include "views/ImageResize.h"
 #include "views/SymbolIcons.h"
 
 #include <QApplication>
 #include <QDrag>
-#include <QFileIconProvider>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMimeData>
@@ -32,12 +31,6 @@ QLabel* makeSymbolView(QWidget* parent, const QIcon& symbol, qreal ratio) {
     if (!symbol.isNull())
         view->setPixmap(symbol.pixmap(QSize(kSymbolSize, kSymbolSize), ratio));
     return view;
-}
-
-QIcon iconOfFile(const QUrl& url) {
-    // TODO: use the program's file icons (platform/FileIcons.h) once available.
-    static const QFileIconProvider provider;
-    return provider.icon(QFileInfo(url.toLocalFile()));
 }
 
 } // namespace
@@ -141,7 +134,7 @@ void WindowDragHandleView::startDrag() {
     auto* drag = new QDrag(this);
     drag->setMimeData(mimeData.release());
     const QPixmap image = marvoline::resize(
-        iconOfFile(first), QSize(kDragImageSize, kDragImageSize), devicePixelRatioF());
+        iconForFile(first), QSize(kDragImageSize, kDragImageSize), devicePixelRatioF());
     if (!image.isNull()) {
         drag->setPixmap(image);
         drag->setHotSpot(QPoint(0, 0));
