@@ -14,6 +14,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -94,7 +95,6 @@ private Q_SLOTS:
     void nonUtf8NameArrivesUnchanged() {
         const QByteArray dir = QFile::encodeName(m_sandbox.root() + QStringLiteral("/files"));
         const QByteArray path = dir + "/caf\xe9 latin1.md";
-        QFile f(QFile::decodeName(path));
         {
             FILE* out = ::fopen(path.constData(), "w");
             QVERIFY(out);

@@ -174,8 +174,13 @@ private Q_SLOTS:
         QCOMPARE(vc.stopTimerButton->size(), QSize(28, 28));
 
         // The row is centred in the band.
+        // The row is centred on the band, and its tiles are not cut by it.
         const QRect row = vc.appStackView->geometry();
-        QVERIFY(qAbs(row.center().x() - vc.appContainer->width() / 2) <= 1);
+        const QRect band(vc.appContainer->mapTo(&vc, QPoint(0, 0)), vc.appContainer->size());
+        QVERIFY(qAbs(row.center().x() - band.center().x()) <= 1);
+        QVERIFY(qAbs(row.center().y() - band.center().y()) <= 1);
+        QCOMPARE(row.height(), defaultTile->sizeHint().height());
+        QCOMPARE(defaultTile->height(), defaultTile->sizeHint().height());
 
         // A wider window moves the row; the stop button follows the tile.
         vc.resize(800, 420);

@@ -107,7 +107,20 @@ void MainViewController::populateAppButtons(const QList<AppCandidate>& apps, con
     }
     trailingButton->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
     row->addWidget(trailingButton);
-    row->activate();
+    layoutAppRow();
+}
+
+void MainViewController::layoutAppRow() {
+    // Centred on the band, never wider than it.
+    const QSize hint = appStackView->sizeHint();
+    const QRect band(appContainer->mapTo(this, QPoint(0, 0)), appContainer->size());
+    const int w = std::min(hint.width(), band.width());
+    const int h = hint.height();
+    appStackView->setGeometry(band.x() + (band.width() - w) / 2, band.y() + (band.height() - h) / 2,
+                              w, h);
+    appStackView->raise();
+    if (stopTimerButton)
+        stopTimerButton->raise();
     placeStopTimerButton();
 }
 

@@ -59,23 +59,18 @@ void MainViewController::buildUI() {
     mainLayout->setSpacing(0);
     rootLayout->addWidget(mainStack, 0);
 
-    // App band: 52 high, the row centred in it. Tiles are 56 high; the 2 px
-    // above and below that fall outside the band are the tiles' own margins.
+    // App band: 52 high. The row floats over it, centred, as a child of this
+    // view: tiles are taller than the band (icon, name and version), and what
+    // stands out above and below lies in the margins around the band.
     appContainer = new QWidget;
     appContainer->setObjectName(QStringLiteral("appContainer"));
     appContainer->setFixedHeight(52);
-    auto* bandLayout = new QHBoxLayout(appContainer);
-    bandLayout->setContentsMargins(0, 0, 0, 0);
-    bandLayout->setSpacing(0);
-    appStackView = new QWidget;
+    appStackView = new QWidget(this);
     appStackView->setObjectName(QStringLiteral("appStackView"));
     new OverlapRowLayout(appStackView, appButtonSpacing);
-    appStackView->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Ignored);
-    bandLayout->addStretch(1);
-    bandLayout->addWidget(appStackView);
-    bandLayout->addStretch(1);
     appContainer->installEventFilter(this);
     appStackView->installEventFilter(this);
+    mainStack->installEventFilter(this);
     mainLayout->addWidget(appContainer);
     mainLayout->addSpacing(14);
 

@@ -69,8 +69,14 @@ bool MainViewController::handleWindowEvent(QWidget* window, QEvent* event) {
         // Any window resize stops the countdown; the chooser's own rebuilds the
         // row for the new width.
         pauseTimer();
-        if (isChooser && !allAppCandidates.isEmpty() && !fileURLs.isEmpty())
-            populateAppButtons(allAppCandidates, fileURLs.first());
+        // The filter sees the resize before the window's layout does: measure
+        // the band once the layout has given it its new width.
+        if (isChooser) {
+            QTimer::singleShot(0, this, [this] {
+                if (!allAppCandidates.isEmpty() && !fileURLs.isEmpty())
+                    populateAppButtons(allAppCandidates, fileURLs.first());
+            });
+        }
     }
     return false;
 }
@@ -80,7 +86,14 @@ bool MainViewController::eventFilter(QObject* watched, QEvent* event) {
         onPreviewDoubleClick();
         return false;
     }
-    if ((watched == defaultAppButton || watched == appStackView || watched == appContainer) &&
+    const bool bandMoved = appContainer &&
+                           (watched == appContainer || watched == appContainer->parentWidget()) &&
+                           (event->type() == QEvent::Move || event->type() == QEvent::Resize);
+    if (bandMoved || (watched == appStackView && event->type() == QEvent::LayoutRequest)) {
+        layoutAppRow();
+        return false;
+    }
+    if ((watched == defaultAppButton || watched == appStackView) &&
         (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
         placeStopTimerButton();
         return false;

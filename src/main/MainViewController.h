@@ -155,6 +155,7 @@ protected:
 private:
     void buildUI();
     QPushButton* makeOptionButton(const QString& title, const QString& iconName);
+    void layoutAppRow();
     void placeStopTimerButton();
     void onTileClicked(AppIconButton* tile);
     // Window geometry changes, seen by the window's event filter.
