@@ -1,0 +1,246 @@
+#include "platform/gio/GioAppRegistry.h"
+
+#include "platform/AppStreamMetainfo.h"
+#include "platform/FilePaths.h"
+#include "platform/gio/GObjectPtr.h"
+
+#include <QCollator>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
+
+#include <algorithm>
+
+namespace marvoline {
+
+namespace {
+
+using gio::OutParam;
+template <typename T> using GObjectPtr = gio::Owned<T, g_object_unref>;
+using GObjectListPtr = gio::OwnedFull<GList, g_list_free_full, g_object_unref>;
+using GCharPtr = gio::Owned<char, g_free>;
+using GErrorPtr = gio::Owned<GError, g_error_free>;
+
+// Whether GIO's entry is one the program uses: GIO itself refuses files that
+// are missing, not key files, not of type Application, or whose Exec program
+// (or TryExec) is not there, but it loads entries that are hidden (deleted
+// by the user), that have no Exec (or one it cannot read), or whose Name is
+// missing or not UTF-8 (it calls those "Unnamed").
+bool isUsableEntry(GDesktopAppInfo* info) {
+    if (g_desktop_app_info_get_is_hidden(info))
+        return false;
+    const GCharPtr name(g_desktop_app_info_get_string(info, "Name"));
+    if (!name)
+        return false;
+    if (g_app_info_get_commandline(G_APP_INFO(info)))
+        return true;
+    // Started over D-Bus, an entry needs no Exec.
+    return g_desktop_app_info_get_boolean(info, "DBusActivatable");
+}
+
+GObjectPtr<GDesktopAppInfo> loadEntry(const QUrl& app) {
+    const QByteArray path = localPath(app);
+    if (path.isEmpty())
+        return {};
+    GObjectPtr<GDesktopAppInfo> info(g_desktop_app_info_new_from_filename(path.constData()));
+    if (!info || !isUsableEntry(info.get()))
+        return {};
+    return info;
+}
+
+std::optional<QString> takeText(char* text) {
+    const GCharPtr owned(text);
+    if (!text || !*text)
+        return std::nullopt;
+    return QString::fromUtf8(text);
+}
+
+// The file URL of an application's desktop entry; empty when it has none.
+QUrl entryUrl(GAppInfo* app) {
+    if (!app || !G_IS_DESKTOP_APP_INFO(app))
+        return {};
+    const char* filename = g_desktop_app_info_get_filename(G_DESKTOP_APP_INFO(app));
+    if (!filename || !*filename)
+        return {};
+    return fileUrlFromPath(QByteArray(filename));
+}
+
+QString identifierOf(GDesktopAppInfo* info) {
+    if (const char* id = g_app_info_get_id(G_APP_INFO(info)))
+        return QString::fromUtf8(id);
+    // An entry outside the applications folders has no desktop file ID of its
+    // own; its file name stands in, as GIO does for most such files.
+    const char* filename = g_desktop_app_info_get_filename(info);
+    const GCharPtr base(g_path_get_basename(filename ? filename : ""));
+    return QFile::decodeName(base.get());
+}
+
+// The name the entry is shown under: the localized full name, the localized
+// name, then the unlocalized ones (the localized lookups fall back to those).
+QString displayName(GDesktopAppInfo* info) {
+    for (const char* key : {"X-GNOME-FullName", "Name"}) {
+        if (std::optional<QString> name = takeText(g_desktop_app_info_get_locale_string(info, key)))
+            return *name;
+    }
+    for (const char* key : {"X-GNOME-FullName", "Name"}) {
+        if (std::optional<QString> name = takeText(g_desktop_app_info_get_string(info, key)))
+            return *name;
+    }
+    return identifierOf(info);
+}
+
+QIcon genericApplicationIcon() {
+    return QIcon::fromTheme(QStringLiteral("application-x-executable"),
+                            QIcon(QStringLiteral(":/icons/application.svg")));
+}
+
+QIcon iconOf(GAppInfo* app) {
+    GIcon* icon = g_app_info_get_icon(app); // owned by the application
+    if (icon && G_IS_THEMED_ICON(icon)) {
+        const char* const* names = g_themed_icon_get_names(G_THEMED_ICON(icon));
+        for (; names && *names; ++names) {
+            const QIcon themed = QIcon::fromTheme(QString::fromUtf8(*names));
+            if (!themed.isNull())
+                return themed;
+        }
+    } else if (icon && G_IS_FILE_ICON(icon)) {
+        const GCharPtr path(g_file_get_path(g_file_icon_get_file(G_FILE_ICON(icon))));
+        if (path && QFileInfo(QFile::decodeName(path.get())).isFile()) {
+            const QIcon file(QFile::decodeName(path.get()));
+            if (!file.isNull() && !file.availableSizes().isEmpty())
+                return file;
+        }
+    }
+    return genericApplicationIcon();
+}
+
+} // namespace
+
+GioAppRegistry::GioAppRegistry() = default;
+GioAppRegistry::~GioAppRegistry() = default;
+
+QList<QUrl> GioAppRegistry::applicationsForFile(const QUrl& file) {
+    const std::optional<QString> type = contentType(file);
+    if (!type)
+        return {};
+    const GObjectListPtr apps(g_app_info_get_all_for_type(type->toUtf8().constData()));
+    QList<QUrl> urls;
+    for (GList* item = apps.get(); item; item = item->next) {
+        const QUrl url = entryUrl(G_APP_INFO(item->data));
+        if (!url.isEmpty())
+            urls.append(url);
+    }
+    return urls;
+}
+
+std::optional<QUrl> GioAppRegistry::defaultApplicationForFile(const QUrl& file) {
+    const std::optional<QString> type = contentType(file);
+    if (!type)
+        return std::nullopt;
+    const GObjectPtr<GAppInfo> app(
+        g_app_info_get_default_for_type(type->toUtf8().constData(), FALSE));
+    const QUrl url = entryUrl(app.get());
+    if (url.isEmpty())
+        return std::nullopt;
+    return url;
+}
+
+std::optional<QString> GioAppRegistry::bundleIdentifier(const QUrl& app) {
+    const GObjectPtr<GDesktopAppInfo> info = loadEntry(app);
+    if (!info)
+        return std::nullopt;
+    return identifierOf(info.get());
+}
+
+std::optional<AppBundleInfo> GioAppRegistry::bundleInfo(const QUrl& app) {
+    const GObjectPtr<GDesktopAppInfo> info = loadEntry(app);
+    if (!info)
+        return std::nullopt;
+    AppBundleInfo bundle;
+    bundle.identifier = identifierOf(info.get());
+    bundle.localizedFullName =
+        takeText(g_desktop_app_info_get_locale_string(info.get(), "X-GNOME-FullName"));
+    bundle.localizedName = takeText(g_desktop_app_info_get_locale_string(info.get(), "Name"));
+    bundle.fullName = takeText(g_desktop_app_info_get_string(info.get(), "X-GNOME-FullName"));
+    bundle.name = takeText(g_desktop_app_info_get_string(info.get(), "Name"));
+    return bundle;
+}
+
+std::optional<QString> GioAppRegistry::shortVersion(const QUrl& app) {
+    const std::optional<QString> id = bundleIdentifier(app);
+    if (!id)
+        return std::nullopt;
+    return appStreamReleaseVersion(*id);
+}
+
+QIcon GioAppRegistry::applicationIcon(const QUrl& app) {
+    const GObjectPtr<GDesktopAppInfo> info = loadEntry(app);
+    if (!info)
+        return genericApplicationIcon();
+    return iconOf(G_APP_INFO(info.get()));
+}
+
+std::optional<QUrl> GioAppRegistry::applicationForIdentifier(const QString& desktopId) {
+    if (desktopId.isEmpty())
+        return std::nullopt;
+    const GObjectPtr<GDesktopAppInfo> info(g_desktop_app_info_new(desktopId.toUtf8().constData()));
+    if (!info || !isUsableEntry(info.get()))
+        return std::nullopt;
+    const QUrl url = entryUrl(G_APP_INFO(info.get()));
+    if (url.isEmpty())
+        return std::nullopt;
+    return url;
+}
+
+QList<InstalledApp> GioAppRegistry::allApplications() {
+    const GObjectListPtr apps(g_app_info_get_all());
+    QList<InstalledApp> installed;
+    for (GList* item = apps.get(); item; item = item->next) {
+        GAppInfo* app = G_APP_INFO(item->data);
+        if (!G_IS_DESKTOP_APP_INFO(app) || !g_app_info_should_show(app) ||
+            !isUsableEntry(G_DESKTOP_APP_INFO(app)))
+            continue;
+        const QUrl url = entryUrl(app);
+        if (url.isEmpty())
+            continue;
+        installed.append({url, displayName(G_DESKTOP_APP_INFO(app)), iconOf(app)});
+    }
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(true);
+    std::stable_sort(installed.begin(), installed.end(),
+                     [&collator](const InstalledApp& a, const InstalledApp& b) {
+                         if (const int order = collator.compare(a.name, b.name); order != 0)
+                             return order < 0;
+                         return localPath(a.url) < localPath(b.url);
+                     });
+    return installed;
+}
+
+std::optional<QString> GioAppRegistry::contentType(const QUrl& file) {
+    const QByteArray uri = file.toEncoded();
+    if (uri.isEmpty() || file.isRelative())
+        return std::nullopt;
+    const GObjectPtr<GFile> gfile(g_file_new_for_uri(uri.constData()));
+    GErrorPtr error;
+    const GObjectPtr<GFileInfo> info(
+        g_file_query_info(gfile.get(), G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE,
+                          G_FILE_QUERY_INFO_NONE, nullptr, OutParam(error)));
+    if (!info)
+        return std::nullopt;
+    const char* type =
+        g_file_info_get_attribute_string(info.get(), G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE);
+    if (!type || !*type)
+        return std::nullopt;
+    return QString::fromUtf8(type);
+}
+
+bool GioAppRegistry::contentTypeIsA(const QString& type, const QString& supertype) {
+    if (type.isEmpty() || supertype.isEmpty())
+        return false;
+    return g_content_type_is_a(type.toUtf8().constData(), supertype.toUtf8().constData());
+}
+
+} // namespace marvoline

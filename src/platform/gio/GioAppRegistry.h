@@ -23,6 +23,11 @@ public:
     std::optional<QString> contentType(const QUrl& file) override;
     bool contentTypeIsA(const QString& type, const QString& supertype) override;
     void launch(const QUrl& app, const QList<QUrl>& files, LaunchCallback done) override;
+
+    // One argument of a desktop entry's Exec line, quoted by the Desktop Entry
+    // rules when it needs quoting ("%" doubled as the field-code rule asks).
+    // The string-level escapes of the file format are the writer's business.
+    static QString desktopExecArgument(const QString& argument);
 };
 
 } // namespace marvoline
