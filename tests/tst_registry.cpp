@@ -1,19 +1,15 @@
 // The registry over real GIO in a private XDG sandbox: which applications open
-// a file and in which order, the default, what an entry declares (identifier,
-// names, version, icon), content types, and the program's own entry. Every
-// scenario has its own content type and every file is written before the
-// first GIO call, so GIO's directory monitors play no part except where the
-// test is about them.
+// a file and in which order, the default, what an entry declares, content
+// types, and the program's own entry. Every scenario has its own content type
+// and every file is written before the first GIO call, so GIO's directory
+// monitors play no part except where the test is about them.
 
-#include "platform/AppStreamMetainfo.h"
-#include "platform/FileIcons.h"
 #include "platform/FilePaths.h"
 #include "platform/gio/GioAppRegistry.h"
 #include "support/TestMain.h"
 
 #include <QDir>
 #include <QFile>
-#include <QImage>
 #include <QProcess>
 #include <QScopeGuard>
 
@@ -51,17 +47,6 @@ void writeBytes(const QString& path, const QByteArray& bytes) {
 QByteArray readBytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeImage(const QString& path, Qt::GlobalColor color) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QImage image(32, 32, QImage::Format_ARGB32);
-    image.fill(color);
-    QVERIFY(image.save(path, "PNG"));
-}
-
-QRgb centreOf(const QIcon& icon) {
-    return icon.pixmap(32, 32).toImage().pixel(16, 16);
 }
 
 // What an independent reader, GIO's command-line tool, names as the default.
@@ -118,33 +103,6 @@ private:
                    QStringLiteral("X-GNOME-FullName[ja]=画像ビューア")});
         sb.addApp(QStringLiteral("vendor/tool.desktop"), QStringLiteral("Tool"));
 
-        // Versions.
-        sb.addApp(QStringLiteral("versioned.desktop"), QStringLiteral("Versioned"));
-        writeBytes(sb.dataDir() + QStringLiteral("/metainfo/versioned.metainfo.xml"),
-                   "<?xml version=\"1.0\"?>\n<component type=\"desktop-application\">\n"
-                   "  <id>org.example.Versioned</id>\n"
-                   "  <launchable type=\"desktop-id\">versioned.desktop</launchable>\n"
-                   "  <releases>\n"
-                   "    <release version=\"1.2.0\" date=\"2023-05-01\"/>\n"
-                   "    <release version=\"2.0.1\" date=\"2024-03-10\"/>\n"
-                   "    <release version=\"1.9\" date=\"2023-12-01\"/>\n"
-                   "  </releases>\n</component>\n");
-        sb.addApp(QStringLiteral("same-date.desktop"), QStringLiteral("Same Date"));
-        sb.addMetainfo(QStringLiteral("same-date.desktop"),
-                       {QStringLiteral("3.9"), QStringLiteral("3.10"), QStringLiteral("3.2")});
-        // Named by <id> only, in a file whose name says nothing, under appdata/.
-        sb.addApp(QStringLiteral("org.example.Odd.desktop"), QStringLiteral("Odd"));
-        writeBytes(sb.dataHome() + QStringLiteral("/appdata/whatever.appdata.xml"),
-                   "<component><id>org.example.Odd</id><releases>"
-                   "<release version=\"0.5\" timestamp=\"1600000000\"/>"
-                   "<release version=\"0.7\" timestamp=\"1700000000\"/>"
-                   "</releases></component>");
-        sb.addApp(QStringLiteral("unversioned.desktop"), QStringLiteral("Unversioned"));
-        sb.addApp(QStringLiteral("broken-xml.desktop"), QStringLiteral("Broken XML"));
-        writeBytes(sb.dataDir() + QStringLiteral("/metainfo/broken-xml.metainfo.xml"),
-                   "<component><id>broken-xml</id><releases><release version=\"1.0\"/>"
-                   "</releases><oops></component>");
-
         // Entries that are not loadable, and two that are.
         const QByteArray head = "[Desktop Entry]\nType=Application\n";
         const QByteArray exec = "Exec=" + QFile::encodeName(sb.recorderPath()) + " x %F\n";
@@ -161,7 +119,7 @@ private:
                              head + "Name=Gone\nExec=/nonexistent/program %F\n");
         sb.addRawDesktopFile(QStringLiteral("link.desktop"),
                              "[Desktop Entry]\nType=Link\nName=L\nURL=https://example.org\n");
-        sb.addRawDesktopFile(QStringLiteral("garbage.desktop"), "\x00\x01 not a key file \xff\n");
+        sb.addRawDesktopFile(QStringLiteral("garbage.desktop"), "not a key file \xff\n");
         sb.addRawDesktopFile(QStringLiteral("no-display.desktop"),
                              head + "Name=No Display\nNoDisplay=true\n" + exec);
         sb.addRawDesktopFile(QStringLiteral("org.example.Bus.desktop"),
@@ -175,26 +133,6 @@ private:
         line.replace(QLatin1Char('\\'), QStringLiteral("\\\\")); // the key file's own escape
         sb.addRawDesktopFile(QStringLiteral("quoted.desktop"),
                              head + "Name=Quoted\nExec=" + line.toUtf8() + " quoted %F\n");
-
-        // Icons: a small theme, a file icon, a name no theme has.
-        const QString theme = sb.root() + QStringLiteral("/icons/marvoline-test");
-        writeBytes(theme + QStringLiteral("/index.theme"),
-                   "[Icon Theme]\nName=Test\nDirectories=apps,mimetypes,places\n\n"
-                   "[apps]\nSize=32\nType=Scalable\nMinSize=8\nMaxSize=512\n\n"
-                   "[mimetypes]\nSize=32\nType=Scalable\nMinSize=8\nMaxSize=512\n\n"
-                   "[places]\nSize=32\nType=Scalable\nMinSize=8\nMaxSize=512\n");
-        writeImage(theme + QStringLiteral("/apps/themed-app.png"), Qt::green);
-        writeImage(theme + QStringLiteral("/places/folder.png"), Qt::yellow);
-        writeImage(theme + QStringLiteral("/mimetypes/application-pdf.png"), Qt::red);
-        writeImage(theme + QStringLiteral("/mimetypes/text-x-generic.png"), Qt::gray);
-        writeImage(sb.root() + QStringLiteral("/pictures/file-icon.png"), Qt::blue);
-        sb.addApp(QStringLiteral("icon-themed.desktop"), QStringLiteral("Icon Themed"), {},
-                  {QStringLiteral("Icon=themed-app")});
-        sb.addApp(
-            QStringLiteral("icon-file.desktop"), QStringLiteral("Icon File"), {},
-            {QStringLiteral("Icon=") + sb.root() + QStringLiteral("/pictures/file-icon.png")});
-        sb.addApp(QStringLiteral("icon-missing.desktop"), QStringLiteral("Icon Missing"), {},
-                  {QStringLiteral("Icon=no-such-icon-anywhere")});
 
         sb.writeMimeinfoCache({
             {QStringLiteral("text/x-csrc"),
@@ -224,7 +162,6 @@ private:
                  {QStringLiteral("report.PDF"), "%PDF-1.4\n"},
                  {QStringLiteral("run-me"), "#!/bin/sh\necho hello\n"},
                  {QStringLiteral("tool.py"), "print('hi')\n"},
-                 {QStringLiteral("blob.bin"), QByteArray("\x00\x01\x02\x03\xfe\xff", 6)},
              })
             sb.writeFile(name, bytes);
         sb.writeFile(QStringLiteral("folder/inside.txt"), "x");
@@ -239,11 +176,6 @@ private Q_SLOTS:
     void cleanupTestCase() {
         // QTemporaryDir cannot remove a name that is not UTF-8.
         ::unlink(nonUtf8Path().constData());
-    }
-
-    void initTestCase() {
-        QIcon::setThemeSearchPaths({sb.root() + QStringLiteral("/icons")});
-        QIcon::setThemeName(QStringLiteral("marvoline-test"));
     }
 
     void applicationsInRegistryOrder() {
@@ -357,94 +289,6 @@ private Q_SLOTS:
             QVERIFY2(!names.contains(QString::fromLatin1(absent)), absent);
     }
 
-    void versions() {
-        QCOMPARE(registry.shortVersion(sb.appUrl(QStringLiteral("versioned.desktop"))),
-                 QStringLiteral("2.0.1"));
-        QCOMPARE(registry.shortVersion(sb.appUrl(QStringLiteral("same-date.desktop"))),
-                 QStringLiteral("3.10"));
-        QCOMPARE(registry.shortVersion(sb.appUrl(QStringLiteral("org.example.Odd.desktop"))),
-                 QStringLiteral("0.7"));
-        QCOMPARE(registry.shortVersion(sb.appUrl(QStringLiteral("unversioned.desktop"))),
-                 std::nullopt);
-        QCOMPARE(registry.shortVersion(sb.appUrl(QStringLiteral("broken-xml.desktop"))),
-                 std::nullopt);
-    }
-
-    void newestRelease_data() {
-        QTest::addColumn<QByteArray>("xml");
-        QTest::addColumn<QString>("id");
-        QTest::addColumn<QString>("expected"); // empty: absent
-        const QByteArray c = "<component><id>org.a.App</id><releases>";
-        const QByteArray e = "</releases></component>";
-        QTest::newRow("date wins over order and version")
-            << c +
-                   "<release version=\"9.0\" date=\"2020-01-01\"/><release version=\"1.0\" "
-                   "date=\"2021-01-01\"/>" +
-                   e
-            << "org.a.App.desktop"
-            << "1.0";
-        QTest::newRow("timestamp beside date")
-            << c +
-                   "<release version=\"1\" date=\"2022-01-01\"/><release version=\"2\" "
-                   "timestamp=\"1700000000\"/>" +
-                   e
-            << "org.a.App.desktop"
-            << "2";
-        QTest::newRow("no dates: highest version")
-            << c +
-                   "<release version=\"1.9\"/><release version=\"1.10\"/><release "
-                   "version=\"1.2\"/>" +
-                   e
-            << "org.a.App"
-            << "1.10";
-        QTest::newRow("incomparable: first listed")
-            << c + "<release version=\"beta\"/><release version=\"alpha\"/>" + e
-            << "org.a.App.desktop"
-            << "beta";
-        QTest::newRow("development only when nothing else")
-            << c +
-                   "<release version=\"2.0\" type=\"development\" date=\"2024-01-01\"/>"
-                   "<release version=\"1.0\" date=\"2023-01-01\"/>" +
-                   e
-            << "org.a.App.desktop"
-            << "1.0";
-        QTest::newRow("id with .desktop")
-            << QByteArray("<component><id>org.b.App.desktop</id><releases><release "
-                          "version=\"3\"/></releases></component>")
-            << "org.b.App.desktop"
-            << "3";
-        QTest::newRow("other component")
-            << c + "<release version=\"1\"/>" + e << "org.z.App.desktop"
-            << "";
-        QTest::newRow("provides id does not count")
-            << QByteArray("<component><id>x</id><provides><id>org.c.App.desktop</id></provides>"
-                          "<releases><release version=\"1\"/></releases></component>")
-            << "org.c.App.desktop"
-            << "";
-        QTest::newRow("second of a collection")
-            << "<components>" + c + "<release version=\"1\"/>" + e +
-                   "<component><launchable type=\"desktop-id\">d.desktop</launchable><releases>"
-                   "<release version=\"4\"/></releases></component></components>"
-            << "d.desktop"
-            << "4";
-        QTest::newRow("no releases")
-            << QByteArray("<component><id>org.a.App</id></component>") << "org.a.App.desktop"
-            << "";
-        QTest::newRow("cut off") << c + "<release version=\"1\"/>"
-                                 << "org.a.App.desktop"
-                                 << "";
-        QTest::newRow("not XML") << QByteArray("\xff\xfe garbage <<") << "org.a.App.desktop"
-                                 << "";
-    }
-
-    void newestRelease() {
-        QFETCH(QByteArray, xml);
-        QFETCH(QString, id);
-        QFETCH(QString, expected);
-        const std::optional<QString> version = marvoline::newestReleaseVersion(xml, id);
-        QCOMPARE(version.value_or(QString()), expected);
-    }
-
     void contentTypes_data() {
         QTest::addColumn<QUrl>("url");
         QTest::addColumn<QString>("type"); // empty: absent
@@ -478,42 +322,6 @@ private Q_SLOTS:
         QVERIFY(
             !registry.contentTypeIsA(QStringLiteral("text/plain"), QStringLiteral("text/x-csrc")));
         QVERIFY(!registry.contentTypeIsA(QString(), QStringLiteral("text/plain")));
-    }
-
-    void applicationIcons() {
-        const QIcon themed =
-            registry.applicationIcon(sb.appUrl(QStringLiteral("icon-themed.desktop")));
-        QCOMPARE(themed.name(), QStringLiteral("themed-app"));
-        QCOMPARE(centreOf(themed), QColor(Qt::green).rgb());
-        QCOMPARE(centreOf(registry.applicationIcon(sb.appUrl(QStringLiteral("icon-file.desktop")))),
-                 QColor(Qt::blue).rgb());
-        // Nothing resolves: the bundled generic application icon.
-        const QImage generic =
-            QIcon(QStringLiteral(":/icons/application.svg")).pixmap(32, 32).toImage();
-        QVERIFY(!generic.isNull());
-        for (const char* id : {"icon-missing.desktop", "plain-a.desktop", "gone.desktop"})
-            QCOMPARE(registry.applicationIcon(sb.appUrl(QString::fromLatin1(id)))
-                         .pixmap(32, 32)
-                         .toImage(),
-                     generic);
-    }
-
-    void fileIcons() {
-        QCOMPARE(centreOf(marvoline::iconForFile(file(QStringLiteral("folder")))),
-                 QColor(Qt::yellow).rgb());
-        QCOMPARE(centreOf(marvoline::iconForFile(file(QStringLiteral("document.pdf")))),
-                 QColor(Qt::red).rgb());
-        // By contents when the name says nothing, also for names that are not UTF-8.
-        QCOMPARE(centreOf(marvoline::iconForFile(file(QStringLiteral("pdf-without-extension")))),
-                 QColor(Qt::red).rgb());
-        QCOMPARE(centreOf(marvoline::iconForFile(fileUrlFromPath(nonUtf8Path()))),
-                 QColor(Qt::red).rgb());
-        // text/x-csrc has no icon in the theme: its generic icon.
-        QCOMPARE(centreOf(marvoline::iconForFile(file(QStringLiteral("main.c")))),
-                 QColor(Qt::gray).rgb());
-        // Nothing in the theme at all, or no file: still an icon.
-        QVERIFY(!marvoline::iconForFile(file(QStringLiteral("blob.bin"))).isNull());
-        QVERIFY(!marvoline::iconForFile(file(QStringLiteral("missing.bin"))).isNull());
     }
 
     void ownApplication() {

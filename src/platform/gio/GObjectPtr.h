@@ -12,7 +12,6 @@
 //   using GObjectListPtr = OwnedFull<GList, g_list_free_full, g_object_unref>;
 
 #include <memory>
-#include <utility>
 
 namespace marvoline::gio {
 
@@ -62,11 +61,5 @@ private:
     Ptr& m_owner;
     typename Ptr::pointer m_raw = nullptr;
 };
-
-// Takes an extra reference with a C function such as g_object_ref and returns
-// an owner of it; for values a GLib call hands out without transferring them.
-template <auto Ref, typename Ptr> Ptr addRef(typename Ptr::pointer p) noexcept {
-    return Ptr(p ? static_cast<typename Ptr::pointer>(Ref(p)) : nullptr);
-}
 
 } // namespace marvoline::gio

@@ -7,6 +7,7 @@
 #include <QCollator>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
@@ -107,11 +108,9 @@ QIcon iconOf(GAppInfo* app) {
         }
     } else if (icon && G_IS_FILE_ICON(icon)) {
         const GCharPtr path(g_file_get_path(g_file_icon_get_file(G_FILE_ICON(icon))));
-        if (path && QFileInfo(QFile::decodeName(path.get())).isFile()) {
-            const QIcon file(QFile::decodeName(path.get()));
-            if (!file.isNull() && !file.availableSizes().isEmpty())
-                return file;
-        }
+        const QString file = path ? QFile::decodeName(path.get()) : QString();
+        if (!file.isEmpty() && QFileInfo(file).isFile() && QImageReader(file).canRead())
+            return QIcon(file);
     }
     return genericApplicationIcon();
 }
