@@ -24,8 +24,8 @@
         <translation>Close</translation>
     </message>
     <message id="ui.setDefault">
-        <source>Always use Marvoline for this type</source>
-        <translation>Always use Marvoline for this type</translation>
+        <source>Set as default</source>
+        <translation>Set as default</translation>
     </message>
     <message id="ui.addApp">
         <source>Other…</source>
@@ -34,6 +34,18 @@
     <message id="ui.launchFailed">
         <source>%1 could not open the files. Choose another application.</source>
         <translation>%1 could not open the files. Choose another application.</translation>
+    </message>
+    <message id="ui.launchNotStarted">
+        <source>The application could not be started.</source>
+        <translation>The application could not be started.</translation>
+    </message>
+    <message id="ui.launchEntryInvalid">
+        <source>The application's desktop entry is missing or cannot be read.</source>
+        <translation>The application's desktop entry is missing or cannot be read.</translation>
+    </message>
+    <message id="ui.launchProgramMissing">
+        <source>The application's program is missing or cannot be run.</source>
+        <translation>The application's program is missing or cannot be run.</translation>
     </message>
 </context>
 </TS>

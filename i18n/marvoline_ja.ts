@@ -24,8 +24,8 @@
         <translation>閉じる</translation>
     </message>
     <message id="ui.setDefault">
-        <source>Always use Marvoline for this type</source>
-        <translation>この種類は常に Marvoline で開く</translation>
+        <source>Set as default</source>
+        <translation>既定にする</translation>
     </message>
     <message id="ui.addApp">
         <source>Other…</source>
@@ -34,6 +34,18 @@
     <message id="ui.launchFailed">
         <source>%1 could not open the files. Choose another application.</source>
         <translation>%1 でファイルを開けませんでした。別のアプリを選んでください。</translation>
+    </message>
+    <message id="ui.launchNotStarted">
+        <source>The application could not be started.</source>
+        <translation>アプリを起動できませんでした。</translation>
+    </message>
+    <message id="ui.launchEntryInvalid">
+        <source>The application's desktop entry is missing or cannot be read.</source>
+        <translation>アプリのデスクトップエントリーが見つからないか、読み込めません。</translation>
+    </message>
+    <message id="ui.launchProgramMissing">
+        <source>The application's program is missing or cannot be run.</source>
+        <translation>アプリのプログラムが見つからないか、実行できません。</translation>
     </message>
 </context>
 </TS>

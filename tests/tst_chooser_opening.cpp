@@ -14,7 +14,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QProcess>
-#include <QPushButton>
+#include <QToolButton>
 #include <QSignalSpy>
 #include <QTimer>
 

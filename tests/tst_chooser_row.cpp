@@ -164,7 +164,8 @@ private Q_SLOTS:
         vc.show();
         QVERIFY(QTest::qWaitForWindowExposed(&vc));
         vc.populateAppButtons(candidates(3, 1), QUrl::fromLocalFile(QStringLiteral("/tmp/x.txt")));
-        QCoreApplication::processEvents();
+        // Laid out at once, without waiting for the event loop.
+        QCOMPARE(vc.appStackView->width(), 3 * 88 + vc.trailingButton->sizeHint().width());
 
         AppIconButton* defaultTile = tiles(vc).at(1);
         QCOMPARE(vc.defaultAppButton.data(), defaultTile);

@@ -3,13 +3,13 @@
 // another application's tile opens them with that one at once.
 #include "support/TestMain.h"
 
+#include "main/AppDelegate.h"
 #include "main/MainViewController.h"
 #include "platform/FilePaths.h"
 #include "views/AppIconButton.h"
 
 #include <QProcess>
 #include <QRegularExpression>
-#include <QVBoxLayout>
 
 using namespace marvoline;
 
@@ -100,35 +100,36 @@ private Q_SLOTS:
         const QString geometry =
             run(QStringLiteral("xdotool"),
                 {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
-        const QPoint origin(value(geometry, "X"), value(geometry, "Y"));
         const QSize size(value(geometry, "WIDTH"), value(geometry, "HEIGHT"));
         QVERIFY2(size.width() > 0, qPrintable(geometry));
 
-        // Lay out the same chooser here, at the same size, to learn where the
-        // editor's tile is inside the window.
-        QWidget twin;
-        auto* layout = new QVBoxLayout(&twin);
-        layout->setContentsMargins(0, 0, 0, 0);
-        auto* vc = new MainViewController;
-        layout->addWidget(vc);
-        twin.resize(size);
-        twin.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&twin));
-        vc->configure({file}, true, false);
-        vc->showFiles();
-        vc->pauseTimer();
-        QCoreApplication::processEvents();
-        QTRY_COMPARE(twin.size(), size);
-        const auto tiles =
-            vc->appStackView->findChildren<AppIconButton*>(QString(), Qt::FindDirectChildrenOnly);
-        QCOMPARE(tiles.size(), 2);
-        QCOMPARE(tiles.at(1)->appURL->path(), m_sandbox.appUrl(editorId).path());
-        const QPoint target = origin + tiles.at(1)->mapTo(&twin, tiles.at(1)->rect().center());
-        twin.hide();
+        // Lay out the same chooser here, through the same start-up path and at
+        // the same size, to learn where the editor's tile is in the window.
+        QPoint target;
+        {
+            AppDelegate twin;
+            twin.openUrls({file});
+            MainViewController* vc = twin.mainViewController;
+            QVERIFY(vc);
+            vc->pauseTimer();
+            QVERIFY(QTest::qWaitForWindowExposed(twin.window));
+            twin.window->resize(size);
+            QTRY_COMPARE(twin.window->size(), size);
+            QCoreApplication::processEvents();
+            const auto tiles = vc->appStackView->findChildren<AppIconButton*>(
+                QString(), Qt::FindDirectChildrenOnly);
+            QCOMPARE(tiles.size(), 2);
+            QCOMPARE(tiles.at(1)->appURL->path(), m_sandbox.appUrl(editorId).path());
+            target = tiles.at(1)->mapTo(twin.window, tiles.at(1)->rect().center());
+        }
+        // The twin's window is gone before the click.
+        QTest::qWait(300);
+        run(QStringLiteral("xdotool"), {QStringLiteral("windowraise"), window});
 
         run(QStringLiteral("xdotool"),
-            {QStringLiteral("mousemove"), QString::number(target.x()), QString::number(target.y()),
-             QStringLiteral("click"), QStringLiteral("1")});
+            {QStringLiteral("mousemove"), QStringLiteral("--window"), window,
+             QString::number(target.x()), QString::number(target.y()), QStringLiteral("click"),
+             QStringLiteral("1")});
         QVERIFY2(chooser.waitForFinished(4000), "the click did not open the files at once");
         QCOMPARE(chooser.exitCode(), 0);
         QTRY_COMPARE(m_sandbox.recordedLaunches(editorId).size(), 1);
@@ -146,7 +147,7 @@ private:
     // The chooser's visible top-level window, once it is mapped.
     static QString findWindow(qint64 pid) {
         QString id;
-        QTest::qWaitFor(
+        (void)QTest::qWaitFor(
             [&] {
                 id = run(QStringLiteral("xdotool"),
                          {QStringLiteral("search"), QStringLiteral("--onlyvisible"),

@@ -79,6 +79,7 @@ void MainViewController::populateAppButtons(const QList<AppCandidate>& apps, con
                 self->onTileClicked(weakTile);
         };
         row->addWidget(tile);
+        tile->show(); // at once: a layout would show it only on the next event pass
         if (candidate.isDefault && !defaultAppButton) {
             defaultAppButton = tile;
             tile->installEventFilter(this);
@@ -107,6 +108,7 @@ void MainViewController::populateAppButtons(const QList<AppCandidate>& apps, con
     }
     trailingButton->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
     row->addWidget(trailingButton);
+    trailingButton->show();
     layoutAppRow();
 }
 

@@ -45,6 +45,7 @@ void MainViewController::showFiles() {
 
     timerSectionStack->setVisible(!skipTimer);
     setDefaultButton->setVisible(isOpenAsContext && !skipTimer);
+    keepRoomForOptionsRow();
 
     if (!skipTimer) {
         startTimer(first, defaultApp);

@@ -10,7 +10,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
-#include <QPushButton>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace marvoline {
@@ -27,8 +27,14 @@ QFont optionFont(const QFont& base) {
 
 } // namespace
 
-QPushButton* MainViewController::makeOptionButton(const QString& title, const QString& symbolName) {
-    auto* button = new QPushButton(title);
+QToolButton* MainViewController::makeOptionButton(const QString& title, const QString& symbolName) {
+    // Small framed buttons, sized to their text: a push button would take the
+    // style's minimum width of a dialog button.
+    auto* button = new QToolButton;
+    button->setText(title);
+    button->setToolButtonStyle(symbolName.isEmpty() ? Qt::ToolButtonTextOnly
+                                                    : Qt::ToolButtonTextBesideIcon);
+    button->setAutoRaise(false);
     button->setFont(optionFont(font()));
     if (!symbolName.isEmpty()) {
         button->setIcon(symbolIcon(symbolName));
@@ -80,6 +86,7 @@ void MainViewController::buildUI() {
     optionsContainerLayout->setContentsMargins(0, 0, 0, 0);
     optionsStack = new QWidget;
     optionsStack->setObjectName(QStringLiteral("optionsStack"));
+    optionsStack->installEventFilter(this);
     auto* optionsLayout = new QHBoxLayout(optionsStack);
     optionsLayout->setContentsMargins(0, 0, 0, 0);
     optionsLayout->setSpacing(4);
@@ -94,7 +101,7 @@ void MainViewController::buildUI() {
 
     //% "Rule"
     ruleButton = makeOptionButton(qtTrId("ui.rule"), QStringLiteral("arrow.triangle.branch"));
-    connect(ruleButton, &QPushButton::clicked, this, &MainViewController::onRuleTapped);
+    connect(ruleButton, &QToolButton::clicked, this, &MainViewController::onRuleTapped);
     optionsLayout->addWidget(ruleButton, 0, Qt::AlignVCenter);
 
     //% "Later"
@@ -102,6 +109,7 @@ void MainViewController::buildUI() {
     auto* laterMenu = new QMenu(laterPopUp);
     connect(laterMenu, &QMenu::aboutToShow, this, [this, laterMenu] { menuWillOpen(laterMenu); });
     laterPopUp->setMenu(laterMenu);
+    laterPopUp->setPopupMode(QToolButton::InstantPopup);
     optionsLayout->addWidget(laterPopUp, 0, Qt::AlignVCenter);
 
     //% "Copy"
@@ -109,19 +117,20 @@ void MainViewController::buildUI() {
     auto* copyMenu = new QMenu(copyPopUp);
     connect(copyMenu, &QMenu::aboutToShow, this, [this, copyMenu] { menuWillOpen(copyMenu); });
     copyPopUp->setMenu(copyMenu);
+    copyPopUp->setPopupMode(QToolButton::InstantPopup);
     optionsLayout->addWidget(copyPopUp, 0, Qt::AlignVCenter);
 
     //% "Share"
     shareButton = makeOptionButton(qtTrId("ui.share"), QStringLiteral("square.and.arrow.up"));
-    connect(shareButton, &QPushButton::clicked, this, &MainViewController::pauseTimer);
+    connect(shareButton, &QToolButton::clicked, this, &MainViewController::pauseTimer);
     optionsLayout->addWidget(shareButton, 0, Qt::AlignVCenter);
 
     //% "Close"
     closeButton = makeOptionButton(qtTrId("ui.close"), QString());
-    connect(closeButton, &QPushButton::clicked, this, &MainViewController::onCloseTapped);
+    connect(closeButton, &QToolButton::clicked, this, &MainViewController::onCloseTapped);
     optionsLayout->addWidget(closeButton, 0, Qt::AlignVCenter);
 
-    //% "Always use Marvoline for this type"
+    //% "Set as default"
     setDefaultButton = new QCheckBox(qtTrId("ui.setDefault"));
     setDefaultButton->setFont(optionFont(font()));
     setDefaultButton->setChecked(false);

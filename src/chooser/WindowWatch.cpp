@@ -81,7 +81,25 @@ bool MainViewController::handleWindowEvent(QWidget* window, QEvent* event) {
     return false;
 }
 
+void MainViewController::keepRoomForOptionsRow() {
+    // The window never stays narrower than the options row needs. The minimum
+    // only grows; a window that is narrower widens to the right.
+    QWidget* w = window();
+    if (w == this || !w)
+        return;
+    const int needed = optionsStack->sizeHint().width() + 24;
+    if (w->minimumWidth() >= needed)
+        return;
+    w->setMinimumWidth(needed);
+    if (w->width() < needed)
+        w->resize(needed, w->height());
+}
+
 bool MainViewController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == optionsStack && event->type() == QEvent::LayoutRequest) {
+        keepRoomForOptionsRow();
+        return false;
+    }
     if (watched == previewContainer && event->type() == QEvent::MouseButtonDblClick) {
         onPreviewDoubleClick();
         return false;

@@ -10,7 +10,7 @@ namespace marvoline {
 
 int runApplication(QApplication& app, int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("marvoline"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Marvoline"));
+    // No display name: Qt would append it to the window title, which names the files only.
     QApplication::setDesktopFileName(QStringLiteral("org.marvoline.Marvoline"));
     QApplication::setQuitOnLastWindowClosed(true);
     installTranslations(app);

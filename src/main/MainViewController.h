@@ -16,6 +16,7 @@ class QHBoxLayout;
 class QLabel;
 class QMenu;
 class QPushButton;
+class QToolButton;
 class QTimer;
 
 namespace marvoline {
@@ -127,7 +128,7 @@ public:
     QPointer<StopTimerButton> stopTimerButton;
     QWidget* timerSectionStack = nullptr;
     QWidget* optionsStack = nullptr;
-    QPushButton* copyPopUp = nullptr;
+    QToolButton* copyPopUp = nullptr;
     QCheckBox* setDefaultButton = nullptr;
     QTimer* timer = nullptr; // null when idle
     double timerRemaining = timerDuration;
@@ -136,10 +137,10 @@ public:
 
     // Controls of the options row, kept for tests and window handling.
     WindowDragHandleView* dragHandle = nullptr;
-    QPushButton* ruleButton = nullptr;
-    QPushButton* laterPopUp = nullptr;
-    QPushButton* shareButton = nullptr;
-    QPushButton* closeButton = nullptr;
+    QToolButton* ruleButton = nullptr;
+    QToolButton* laterPopUp = nullptr;
+    QToolButton* shareButton = nullptr;
+    QToolButton* closeButton = nullptr;
     QPushButton* trailingButton = nullptr; // "⋯" or add-application
     QLabel* messageLabel = nullptr;        // shows a failed launch
 
@@ -154,8 +155,9 @@ protected:
 
 private:
     void buildUI();
-    QPushButton* makeOptionButton(const QString& title, const QString& iconName);
+    QToolButton* makeOptionButton(const QString& title, const QString& iconName);
     void layoutAppRow();
+    void keepRoomForOptionsRow();
     void placeStopTimerButton();
     void onTileClicked(AppIconButton* tile);
     // Window geometry changes, seen by the window's event filter.
