@@ -14,9 +14,9 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QProcess>
-#include <QToolButton>
 #include <QSignalSpy>
 #include <QTimer>
+#include <QToolButton>
 
 using namespace marvoline;
 
