@@ -9,8 +9,8 @@
 #include <QAction>
 #include <QMenu>
 #include <QPainter>
-#include <QPushButton>
 #include <QSignalSpy>
+#include <QToolButton>
 
 using namespace marvoline;
 
@@ -43,8 +43,8 @@ QList<StopTimerButton*> stopButtons(const MainViewController& vc) {
     return vc.findChildren<StopTimerButton*>();
 }
 
-QList<QPushButton*> trailingButtons(const MainViewController& vc) {
-    return vc.appStackView->findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly);
+QList<QToolButton*> trailingButtons(const MainViewController& vc) {
+    return vc.appStackView->findChildren<QToolButton*>(QString(), Qt::FindDirectChildrenOnly);
 }
 
 } // namespace
@@ -97,10 +97,14 @@ private Q_SLOTS:
         QCOMPARE(tiles(vc).size(), expectedTiles);
         QCOMPARE(vc.overflowApps.size(), count - expectedTiles);
         QCOMPARE(vc.allAppCandidates.size(), count);
-        const QList<QPushButton*> trailing = trailingButtons(vc);
+        const QList<QToolButton*> trailing = trailingButtons(vc);
         QCOMPARE(trailing.size(), 1);
         QCOMPARE(trailing.first()->text(),
                  expectOverflow ? QStringLiteral("⋯") : qtTrId("ui.addApp"));
+        // The trailing button fits the room the row keeps for it.
+        QVERIFY(trailing.first()->sizeHint().width() <=
+                (expectOverflow ? MainViewController::overflowButtonWidth
+                                : MainViewController::addButtonWidth));
         // Tiles are in candidate order.
         for (int i = 0; i < expectedTiles; ++i)
             QCOMPARE(tiles(vc).at(i)->appURL, apps.at(i).url);

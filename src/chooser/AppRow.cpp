@@ -8,7 +8,7 @@
 #include <QLayout>
 #include <QMenu>
 #include <QPointer>
-#include <QPushButton>
+#include <QToolButton>
 
 #include <algorithm>
 #include <cmath>
@@ -98,14 +98,19 @@ void MainViewController::populateAppButtons(const QList<AppCandidate>& apps, con
     }
 
     if (!overflowApps.isEmpty()) {
-        trailingButton = new QPushButton(QStringLiteral("⋯"));
-        QPushButton* button = trailingButton;
-        connect(button, &QPushButton::clicked, this, [this, button] { onOverflowTapped(button); });
+        trailingButton = new QToolButton;
+        trailingButton->setText(QStringLiteral("⋯"));
+        QToolButton* button = trailingButton;
+        connect(button, &QToolButton::clicked, this, [this, button] { onOverflowTapped(button); });
     } else {
         //% "Other…"
-        trailingButton = new QPushButton(qtTrId("ui.addApp"));
-        connect(trailingButton, &QPushButton::clicked, this, &MainViewController::onAddAppTapped);
+        trailingButton = new QToolButton;
+        trailingButton->setText(qtTrId("ui.addApp"));
+        connect(trailingButton, &QToolButton::clicked, this, &MainViewController::onAddAppTapped);
     }
+    // Compact, to fit the room the row keeps for it (50 or 80 px).
+    trailingButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    trailingButton->setMaximumWidth(overflowApps.isEmpty() ? addButtonWidth : overflowButtonWidth);
     trailingButton->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
     row->addWidget(trailingButton);
     trailingButton->show();
@@ -140,7 +145,7 @@ void MainViewController::onTileClicked(AppIconButton* tile) {
     openFilesAndQuit(*tile->appURL);
 }
 
-QMenu* MainViewController::onOverflowTapped(QPushButton* sender, bool popUp) {
+QMenu* MainViewController::onOverflowTapped(QToolButton* sender, bool popUp) {
     pauseTimer();
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);

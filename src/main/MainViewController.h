@@ -100,7 +100,7 @@ public:
     static int visibleAppCount(double width);
     // Builds the overflow menu (returned for inspection) and pops it up unless
     // popUp is false.
-    QMenu* onOverflowTapped(QPushButton* sender, bool popUp = true);
+    QMenu* onOverflowTapped(QToolButton* sender, bool popUp = true);
     void onOverflowAppSelected(QAction* item);
     void onAddAppTapped();
 
@@ -141,7 +141,7 @@ public:
     QToolButton* laterPopUp = nullptr;
     QToolButton* shareButton = nullptr;
     QToolButton* closeButton = nullptr;
-    QPushButton* trailingButton = nullptr; // "⋯" or add-application
+    QToolButton* trailingButton = nullptr; // "⋯" or add-application
     QLabel* messageLabel = nullptr;        // shows a failed launch
 
 Q_SIGNALS:
