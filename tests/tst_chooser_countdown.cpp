@@ -118,13 +118,6 @@ private Q_SLOTS:
         QCOMPARE(vc.defaultAppButton->fillProgress(), 0.0);
     }
 
-    void realTimerTicks() {
-        MainViewController vc;
-        vc.startTimer({}, std::nullopt);
-        QCOMPARE(vc.timer->interval(), 100);
-        QTRY_VERIFY_WITH_TIMEOUT(vc.timerRemaining < 4.75, 3000);
-    }
-
     void displayFlowFlags_data() {
         QTest::addColumn<bool>("openAsContext");
         QTest::addColumn<bool>("skip");

@@ -192,32 +192,32 @@ private Q_SLOTS:
         QTRY_COMPARE(vc.stopTimerButton->pos(), defaultTile->mapTo(&vc, QPoint(-8, -8)));
     }
 
-    void noDefaultNoStopButton() {
-        MainViewController vc;
-        vc.appContainer->resize(500, 52);
-        vc.populateAppButtons(candidates(3, -1), QUrl::fromLocalFile(QStringLiteral("/tmp/x.txt")));
-        QVERIFY(!vc.defaultAppButton);
-        QVERIFY(!vc.stopTimerButton);
-        QCOMPARE(stopButtons(vc).size(), 0);
+    void stopButton_data() {
+        QTest::addColumn<int>("defaultIndex");
+        QTest::addColumn<bool>("skip");
+        QTest::addColumn<bool>("paused");
+        QTest::addColumn<bool>("expectStopButton");
+        QTest::newRow("no default candidate") << -1 << false << false << false;
+        QTest::newRow("reminder: no countdown") << 0 << true << false << false;
+        QTest::newRow("paused countdown keeps its look") << 0 << false << true << true;
     }
-
-    void skipTimerDefaultWithoutStopButton() {
+    void stopButton() {
+        QFETCH(int, defaultIndex);
+        QFETCH(bool, skip);
+        QFETCH(bool, paused);
+        QFETCH(bool, expectStopButton);
         MainViewController vc;
-        vc.skipTimer = true;
+        vc.skipTimer = skip;
+        if (paused)
+            vc.pauseTimer();
         vc.appContainer->resize(500, 52);
-        vc.populateAppButtons(candidates(3, 0), QUrl::fromLocalFile(QStringLiteral("/tmp/x.txt")));
-        QCOMPARE(vc.defaultAppButton.data(), tiles(vc).first());
-        QVERIFY(!vc.stopTimerButton);
-        QCOMPARE(stopButtons(vc).size(), 0);
-    }
-
-    void rebuiltStopButtonKeepsPausedLook() {
-        MainViewController vc;
-        vc.appContainer->resize(500, 52);
-        vc.pauseTimer();
-        vc.populateAppButtons(candidates(2, 0), QUrl::fromLocalFile(QStringLiteral("/tmp/x.txt")));
-        QVERIFY(vc.stopTimerButton);
-        QVERIFY(vc.stopTimerButton->isHidden());
+        vc.populateAppButtons(candidates(3, defaultIndex),
+                              QUrl::fromLocalFile(QStringLiteral("/tmp/x.txt")));
+        QCOMPARE(vc.defaultAppButton.data(),
+                 defaultIndex < 0 ? nullptr : tiles(vc).at(defaultIndex));
+        QCOMPARE(stopButtons(vc).size(), expectStopButton ? 1 : 0);
+        if (expectStopButton)
+            QCOMPARE(vc.stopTimerButton->isHidden(), paused);
     }
 
     void clickWithoutFilesDoesNothing() {

@@ -60,11 +60,6 @@ private Q_SLOTS:
         }
     }
 
-    void withoutTranslatorTheKeyWouldShow() {
-        // The reason a translator is always loaded.
-        QCOMPARE(qtTrId("ui.close"), QStringLiteral("ui.close"));
-    }
-
     void unshippedLocaleFallsBackToEnglish() {
         QLocale::setDefault(QLocale(QStringLiteral("fr_FR")));
         QVERIFY(installTranslations(*qApp));
