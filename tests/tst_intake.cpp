@@ -1,23 +1,22 @@
+// Which command-line arguments become files: rules over bytes, then the real file system.
+
+#include "support/RawFiles.h"
 #include "support/TestMain.h"
 
 #include "main/CommandLineIntake.h"
 #include "platform/FilePaths.h"
 
-#include <QDir>
-#include <QFile>
-#include <QSet>
-
 #include <pwd.h>
-#include <unistd.h>
 
 using namespace marvoline;
+using namespace Qt::StringLiterals;
+
+using Bytes = QList<QByteArray>;
 
 namespace {
 
-const QByteArray fakeHome = "/home/u";
-
-QList<QByteArray> pathsOf(const QList<QUrl>& urls) {
-    QList<QByteArray> paths;
+Bytes pathsOf(const QList<QUrl>& urls) {
+    Bytes paths;
     for (const QUrl& url : urls)
         paths.append(localPath(url));
     return paths;
@@ -25,9 +24,9 @@ QList<QByteArray> pathsOf(const QList<QUrl>& urls) {
 
 std::optional<QByteArray> fakeUserHome(const QByteArray& name) {
     if (name == "alice")
-        return QByteArray("/srv/alice");
+        return "/srv/alice"_ba;
     if (name == "relative")
-        return QByteArray("not/absolute");
+        return "not/absolute"_ba;
     return std::nullopt;
 }
 
@@ -38,207 +37,102 @@ class TestIntake : public QObject {
 
 public:
     explicit TestIntake(test::XdgSandbox& sandbox)
-        : m_sandbox(sandbox) {}
-
-private Q_SLOTS:
-    void keptArguments_data();
-    void keptArguments();
-    void tildeExpansion_data();
-    void tildeExpansion();
-    void realFileSystemKeepsBytes();
-    void realFileSystemTildeUsesHome();
-    void realPasswordDatabase();
+        : sb(sandbox) {}
 
 private:
-    test::XdgSandbox& m_sandbox;
+    test::XdgSandbox& sb;
+
+private Q_SLOTS:
+    void keptArguments_data() {
+        QTest::addColumn<Bytes>("arguments"); // every path exists unless it names "missing"
+        QTest::addColumn<Bytes>("kept");
+        QTest::newRow("absolute") << Bytes{"/tmp/a.txt", "/tmp/dir/"}
+                                  << Bytes{"/tmp/a.txt", "/tmp/dir/"};
+        QTest::newRow("tilde") << Bytes{"~/doc.pdf", "~"} << Bytes{"/home/u/doc.pdf", "/home/u"};
+        QTest::newRow("relative") << Bytes{"a.txt", "./a.txt", "../a.txt", "a/~"} << Bytes{};
+        QTest::newRow("hyphen") << Bytes{"-v", "--", "--help", "-/tmp/a.txt", ""} << Bytes{};
+        QTest::newRow("missing") << Bytes{"/tmp/missing", "/tmp/here", "~/missing"}
+                                 << Bytes{"/tmp/here"};
+        QTest::newRow("spaces") << Bytes{"/tmp/my file .txt"} << Bytes{"/tmp/my file .txt"};
+        QTest::newRow("newline") << Bytes{"/tmp/two\nlines"} << Bytes{"/tmp/two\nlines"};
+        QTest::newRow("not UTF-8") << Bytes{"/tmp/caf\xe9.txt"} << Bytes{"/tmp/caf\xe9.txt"};
+        QTest::newRow("URL characters")
+            << Bytes{"/tmp/a%20b#c?d.txt"} << Bytes{"/tmp/a%20b#c?d.txt"};
+        QTest::newRow("order and repeats kept")
+            << Bytes{"/z", "~/m", "x", "/a", "/z"} << Bytes{"/z", "/home/u/m", "/a", "/z"};
+    }
+
+    void keptArguments() {
+        QFETCH(Bytes, arguments);
+        QFETCH(Bytes, kept);
+        Bytes asked;
+        const QList<QUrl> urls =
+            keptCommandLineFiles(arguments, "/home/u", [&](const QByteArray& path) {
+                asked.append(path);
+                return !path.contains("missing");
+            });
+        QCOMPARE(pathsOf(urls), kept);
+        for (const QUrl& url : urls) // the URL survives its own text form
+            QCOMPARE(QUrl::fromEncoded(url.toEncoded()), url);
+        for (const QByteArray& path : asked) // only expanded absolute paths are looked up
+            QVERIFY2(path.startsWith('/'), path.constData());
+    }
+
+    void tildeExpansion_data() {
+        QTest::addColumn<Bytes>("c"); // argument, home, expanded path (empty: not taken)
+        QTest::newRow("tilde slash") << Bytes{"~/", "/home/u", "/home/u/"};
+        QTest::newRow("below home") << Bytes{"~/a/b", "/home/u", "/home/u/a/b"};
+        QTest::newRow("home with slash") << Bytes{"~/a", "/home/u/", "/home/u/a"};
+        QTest::newRow("home is root") << Bytes{"~/a", "/", "/a"};
+        QTest::newRow("home is root, tilde alone") << Bytes{"~", "/", "/"};
+        QTest::newRow("no home") << Bytes{"~/a", "", ""};
+        QTest::newRow("relative home") << Bytes{"~/a", "home", ""};
+        QTest::newRow("named user") << Bytes{"~alice/x", "/home/u", "/srv/alice/x"};
+        QTest::newRow("named user alone") << Bytes{"~alice", "/home/u", "/srv/alice"};
+        QTest::newRow("unknown user") << Bytes{"~nobody-here/x", "/home/u", ""};
+        QTest::newRow("user with relative home") << Bytes{"~relative/x", "/home/u", ""};
+        QTest::newRow("tilde inside") << Bytes{"/a/~/b", "/home/u", "/a/~/b"};
+    }
+
+    void tildeExpansion() {
+        QFETCH(Bytes, c);
+        QCOMPARE(expandedCommandLinePath(c[0], c[1], fakeUserHome).value_or(""), c[2]);
+        // Without a user lookup only the current user's home is known.
+        const bool namedUser = c[0].startsWith('~') && c[0].size() > 1 && c[0][1] != '/';
+        QCOMPARE(expandedCommandLinePath(c[0], c[1]).value_or(""), namedUser ? ""_ba : c[2]);
+    }
+
+    void realFileSystem() {
+        test::RawFiles raw;
+        const QByteArray dir = QFile::encodeName(sb.root()) + "/files/intake/";
+        const Bytes paths{dir + "plain.txt", dir + "with space.txt", dir + "new\nline.txt",
+                          dir + "caf\xe9.txt", dir + "folder"};
+        for (const QByteArray& path : paths.first(4))
+            QVERIFY(raw.write(path));
+        QVERIFY(QDir().mkpath(QFile::decodeName(paths[4])));
+        const QByteArray dangling = dir + "dangling", nowhere = dir + "nowhere";
+        QCOMPARE(::symlink(nowhere.constData(), dangling.constData()), 0);
+        const QList<QUrl> urls =
+            keptCommandLineFiles({paths[0], dangling, paths[1], dir + "missing", paths[2], paths[3],
+                                  paths[4], "plain.txt"});
+        QCOMPARE(pathsOf(urls), paths);
+        QVERIFY(fileExists(urls.value(3)));
+
+        // "~" is $HOME, the sandbox's; "~name" is the password database's home.
+        const QByteArray home = QFile::encodeName(sb.home());
+        QCOMPARE(homePath(), home);
+        QVERIFY(QDir().mkpath(sb.home() + "/Documents"));
+        QCOMPARE(pathsOf(keptCommandLineFiles({"~/Documents", "~/none", "~"})),
+                 (Bytes{home + "/Documents", home}));
+        const passwd* me = ::getpwuid(::getuid());
+        if (!me || !me->pw_name || !me->pw_dir || me->pw_dir[0] != '/')
+            QSKIP("the current user has no home folder in the password database");
+        QCOMPARE(passwordDatabaseHome(me->pw_name).value_or(""), QByteArray(me->pw_dir));
+        QVERIFY(!passwordDatabaseHome("no-such-user-marvoline"));
+        QCOMPARE(pathsOf(keptCommandLineFiles({'~' + QByteArray(me->pw_name)})),
+                 pathExists(me->pw_dir) ? Bytes{me->pw_dir} : Bytes{});
+    }
 };
-
-void TestIntake::keptArguments_data() {
-    QTest::addColumn<QList<QByteArray>>("arguments");
-    QTest::addColumn<QList<QByteArray>>("existing");
-    QTest::addColumn<QList<QByteArray>>("expected");
-
-    QTest::newRow("absolute") << QList<QByteArray>{"/tmp/a.txt"} << QList<QByteArray>{"/tmp/a.txt"}
-                              << QList<QByteArray>{"/tmp/a.txt"};
-    QTest::newRow("folder with trailing slash")
-        << QList<QByteArray>{"/tmp/dir/"} << QList<QByteArray>{"/tmp/dir/"}
-        << QList<QByteArray>{"/tmp/dir/"};
-    QTest::newRow("tilde file") << QList<QByteArray>{"~/doc.pdf"}
-                                << QList<QByteArray>{"/home/u/doc.pdf"}
-                                << QList<QByteArray>{"/home/u/doc.pdf"};
-    QTest::newRow("tilde alone") << QList<QByteArray>{"~"} << QList<QByteArray>{"/home/u"}
-                                 << QList<QByteArray>{"/home/u"};
-    QTest::newRow("relative dropped, absolute kept, option dropped")
-        << QList<QByteArray>{"/tmp/a.txt", "a.txt", "-v"}
-        << QList<QByteArray>{"/tmp/a.txt", "a.txt", "-v"} << QList<QByteArray>{"/tmp/a.txt"};
-    QTest::newRow("dot relative") << QList<QByteArray>{"./a.txt", "../a.txt"}
-                                  << QList<QByteArray>{"./a.txt", "../a.txt"}
-                                  << QList<QByteArray>{};
-    QTest::newRow("options") << QList<QByteArray>{"--", "--help", "-/tmp/a.txt"}
-                             << QList<QByteArray>{"--", "--help", "-/tmp/a.txt", "/tmp/a.txt"}
-                             << QList<QByteArray>{};
-    QTest::newRow("missing dropped")
-        << QList<QByteArray>{"/tmp/missing", "/tmp/here", "~/missing"}
-        << QList<QByteArray>{"/tmp/here"} << QList<QByteArray>{"/tmp/here"};
-    QTest::newRow("empty argument")
-        << QList<QByteArray>{""} << QList<QByteArray>{""} << QList<QByteArray>{};
-    QTest::newRow("spaces") << QList<QByteArray>{"/tmp/my file .txt"}
-                            << QList<QByteArray>{"/tmp/my file .txt"}
-                            << QList<QByteArray>{"/tmp/my file .txt"};
-    QTest::newRow("newline") << QList<QByteArray>{"/tmp/two\nlines"}
-                             << QList<QByteArray>{"/tmp/two\nlines"}
-                             << QList<QByteArray>{"/tmp/two\nlines"};
-    QTest::newRow("not utf-8") << QList<QByteArray>{"/tmp/caf\xe9.txt"}
-                               << QList<QByteArray>{"/tmp/caf\xe9.txt"}
-                               << QList<QByteArray>{"/tmp/caf\xe9.txt"};
-    QTest::newRow("url-like characters")
-        << QList<QByteArray>{"/tmp/a%20b#c?d.txt"} << QList<QByteArray>{"/tmp/a%20b#c?d.txt"}
-        << QList<QByteArray>{"/tmp/a%20b#c?d.txt"};
-    QTest::newRow("order kept") << QList<QByteArray>{"/z", "~/m", "/a", "/z"}
-                                << QList<QByteArray>{"/a", "/z", "/home/u/m"}
-                                << QList<QByteArray>{"/z", "/home/u/m", "/a", "/z"};
-    QTest::newRow("all dropped") << QList<QByteArray>{"x", "-x", "/missing"}
-                                 << QList<QByteArray>{"x", "-x"} << QList<QByteArray>{};
-    QTest::newRow("no arguments") << QList<QByteArray>{} << QList<QByteArray>{"/"}
-                                  << QList<QByteArray>{};
-}
-
-void TestIntake::keptArguments() {
-    QFETCH(QList<QByteArray>, arguments);
-    QFETCH(QList<QByteArray>, existing);
-    QFETCH(QList<QByteArray>, expected);
-
-    const QSet<QByteArray> present(existing.begin(), existing.end());
-    QList<QByteArray> asked;
-    const QList<QUrl> kept = keptCommandLineFiles(arguments, fakeHome, [&](const QByteArray& path) {
-        asked.append(path);
-        return present.contains(path);
-    });
-
-    for (const QUrl& url : kept) {
-        QVERIFY2(url.isLocalFile(), url.toEncoded().constData());
-        // The URL survives its own text form unchanged.
-        QCOMPARE(QUrl::fromEncoded(url.toEncoded()), url);
-    }
-    QCOMPARE(pathsOf(kept), expected);
-    // Only expanded absolute paths are ever looked up.
-    for (const QByteArray& path : asked)
-        QVERIFY2(path.startsWith('/'), path.constData());
-}
-
-void TestIntake::tildeExpansion_data() {
-    QTest::addColumn<QByteArray>("argument");
-    QTest::addColumn<QByteArray>("home");
-    QTest::addColumn<QByteArray>("expected"); // empty: not taken
-
-    QTest::newRow("tilde") << QByteArray("~") << QByteArray("/home/u") << QByteArray("/home/u");
-    QTest::newRow("tilde slash") << QByteArray("~/") << QByteArray("/home/u")
-                                 << QByteArray("/home/u/");
-    QTest::newRow("below home") << QByteArray("~/a/b") << QByteArray("/home/u")
-                                << QByteArray("/home/u/a/b");
-    QTest::newRow("home with trailing slash")
-        << QByteArray("~/a") << QByteArray("/home/u/") << QByteArray("/home/u/a");
-    QTest::newRow("home is root") << QByteArray("~/a") << QByteArray("/") << QByteArray("/a");
-    QTest::newRow("home is root, tilde alone")
-        << QByteArray("~") << QByteArray("/") << QByteArray("/");
-    QTest::newRow("no home") << QByteArray("~/a") << QByteArray() << QByteArray();
-    QTest::newRow("relative home") << QByteArray("~/a") << QByteArray("home") << QByteArray();
-    QTest::newRow("named user") << QByteArray("~alice/x") << QByteArray("/home/u")
-                                << QByteArray("/srv/alice/x");
-    QTest::newRow("named user alone")
-        << QByteArray("~alice") << QByteArray("/home/u") << QByteArray("/srv/alice");
-    QTest::newRow("unknown user") << QByteArray("~nobody-here/x") << QByteArray("/home/u")
-                                  << QByteArray();
-    QTest::newRow("user with relative home")
-        << QByteArray("~relative/x") << QByteArray("/home/u") << QByteArray();
-    QTest::newRow("tilde inside") << QByteArray("/a/~/b") << QByteArray("/home/u")
-                                  << QByteArray("/a/~/b");
-    QTest::newRow("relative with tilde later")
-        << QByteArray("a/~") << QByteArray("/home/u") << QByteArray();
-}
-
-void TestIntake::tildeExpansion() {
-    QFETCH(QByteArray, argument);
-    QFETCH(QByteArray, home);
-    QFETCH(QByteArray, expected);
-
-    const std::optional<QByteArray> path = expandedCommandLinePath(argument, home, fakeUserHome);
-    QCOMPARE(path.value_or(QByteArray()), expected);
-
-    // Without a user lookup only the current user's home is known.
-    const bool namedUser = argument.size() > 1 && argument.startsWith('~') && argument[1] != '/';
-    const std::optional<QByteArray> withoutLookup = expandedCommandLinePath(argument, home);
-    QCOMPARE(withoutLookup.value_or(QByteArray()), namedUser ? QByteArray() : expected);
-}
-
-void TestIntake::realFileSystemKeepsBytes() {
-    const QByteArray dir = QFile::encodeName(m_sandbox.root()) + "/files/intake";
-    QVERIFY(QDir().mkpath(QFile::decodeName(dir)));
-    const QList<QByteArray> names = {"plain.txt", "with space.txt", "new\nline.txt", "caf\xe9.txt",
-                                     "folder"};
-    QList<QByteArray> paths;
-    for (const QByteArray& name : names) {
-        const QByteArray path = dir + '/' + name;
-        paths.append(path);
-        if (name == "folder") {
-            QVERIFY(QDir().mkpath(QFile::decodeName(path)));
-            continue;
-        }
-        // QFile goes through a lossy decoding for non-UTF-8 names; write with
-        // the bytes themselves.
-        FILE* f = ::fopen(path.constData(), "w");
-        QVERIFY(f);
-        ::fputs("x", f);
-        ::fclose(f);
-    }
-    const QByteArray dangling = dir + "/dangling";
-    QCOMPARE(::symlink(QByteArray(dir + "/nowhere").constData(), dangling.constData()), 0);
-
-    QList<QByteArray> arguments = paths;
-    arguments.insert(2, dir + "/missing.txt");
-    arguments.insert(1, dangling);
-    arguments.append("plain.txt");
-
-    const QList<QUrl> kept = keptCommandLineFiles(arguments);
-    QCOMPARE(pathsOf(kept), paths);
-    QCOMPARE(localPath(kept.at(3)), dir + "/caf\xe9.txt");
-    QVERIFY(fileExists(kept.at(3)));
-
-    // The temporary folder's clean-up cannot name this file; remove it here.
-    QCOMPARE(::unlink(QByteArray(dir + "/caf\xe9.txt").constData()), 0);
-}
-
-void TestIntake::realFileSystemTildeUsesHome() {
-    // The sandbox's HOME is the home folder.
-    const QByteArray home = QFile::encodeName(m_sandbox.home());
-    QCOMPARE(homePath(), home);
-    QVERIFY(QDir().mkpath(m_sandbox.home() + QStringLiteral("/Documents")));
-    QFile file(m_sandbox.home() + QStringLiteral("/Documents/notes.txt"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
-
-    const QList<QUrl> kept =
-        keptCommandLineFiles({"~/Documents/notes.txt", "~/Documents/none.txt", "~"});
-    QCOMPARE(pathsOf(kept), (QList<QByteArray>{home + "/Documents/notes.txt", home}));
-    QCOMPARE(kept.first(), fileUrlFromPath(home + "/Documents/notes.txt"));
-}
-
-void TestIntake::realPasswordDatabase() {
-    const passwd* me = ::getpwuid(::getuid());
-    if (!me || !me->pw_name || !me->pw_dir || me->pw_dir[0] != '/')
-        QSKIP("the current user has no entry with a home folder in the password database");
-    const QByteArray name(me->pw_name);
-    QCOMPARE(passwordDatabaseHome(name).value_or(QByteArray()), QByteArray(me->pw_dir));
-    QVERIFY(!passwordDatabaseHome("no-such-user-marvoline").has_value());
-
-    // "~name" names the password database's home, not $HOME (the sandbox's).
-    const QByteArray argument = '~' + name;
-    const QList<QUrl> kept = keptCommandLineFiles({argument});
-    if (pathExists(me->pw_dir))
-        QCOMPARE(pathsOf(kept), QList<QByteArray>{QByteArray(me->pw_dir)});
-    else
-        QVERIFY(kept.isEmpty());
-}
 
 MARVOLINE_TEST_MAIN(TestIntake)
 #include "tst_intake.moc"

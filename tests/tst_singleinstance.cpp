@@ -1,193 +1,231 @@
+// One chooser per session: the D-Bus service and the bus-name claim within this process, then the
+// program itself as separate processes, all on this test's private session bus.
+
 #include "support/TestMain.h"
 
 #include "platform/FilePaths.h"
+#include "platform/dbus/ApplicationService.h"
 #include "platform/dbus/SingleInstance.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QFile>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QProcess>
+#include <QSignalSpy>
 
 #include <algorithm>
 #include <memory>
-#include <vector>
 
 using namespace marvoline;
+using Role = SingleInstance::Role;
 
 namespace {
 
 const QString busName = QString::fromLatin1(SingleInstance::busName);
+const QString objectPath = QString::fromLatin1(ApplicationService::objectPath);
+
+bool nameOwned() {
+    return QDBusConnection::sessionBus().interface()->isServiceRegistered(busName);
+}
+
+// A call from the test's own connection; the event loop runs so that this process can answer.
+QDBusMessage call(const QString& to, const QString& method, const QVariantList& arguments) {
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(to, objectPath, "org.freedesktop.Application", method);
+    message.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(message, QDBus::BlockWithGui, 5000);
+}
 
 } // namespace
 
-// The program itself, started as separate processes on a private session bus
-// (and once without any bus).
 class TestSingleInstance : public QObject {
     Q_OBJECT
 
 public:
     explicit TestSingleInstance(test::XdgSandbox& sandbox)
-        : m_sandbox(sandbox) {}
-
-private Q_SLOTS:
-    void initTestCase();
-    void cleanup();
-
-    void quitsAloneWithoutArguments();
-    void quitsAloneWithOnlyUnusableArguments();
-    void secondProcessHandsFilesToFirst();
-    void withoutBusEachProcessStandsAlone();
+        : sb(sandbox) {
+        sb.addApp("recorder.desktop", "Recorder", {"text/plain"});
+        sb.writeMimeinfoCache({{"text/plain", {"recorder.desktop"}}});
+        sb.writeDefaults({{"text/plain", "recorder.desktop"}});
+    }
 
 private:
-    QProcess* startProgram(const QStringList& arguments,
-                           const QProcessEnvironment& environment = programEnvironment());
-    static QProcessEnvironment programEnvironment();
-    static bool nameOwned();
-    void useRecorderForText();
+    test::XdgSandbox& sb;
+    QStringList connections;
 
-    test::XdgSandbox& m_sandbox;
-    std::vector<std::unique_ptr<QProcess>> m_processes;
-};
-
-void TestSingleInstance::initTestCase() {
-    QVERIFY2(QDBusConnection::sessionBus().isConnected(),
-             "this test needs its own session bus (dbus-run-session)");
-    QVERIFY(QFile::exists(QStringLiteral(MARVOLINE_EXECUTABLE)));
-}
-
-void TestSingleInstance::cleanup() {
-    for (auto& process : m_processes) {
-        if (process->state() != QProcess::NotRunning) {
-            process->kill();
-            process->waitForFinished(5000);
-        }
+    QDBusConnection connection(const QString& name) {
+        connections << name;
+        return QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
     }
-    m_processes.clear();
-    QTRY_VERIFY(!nameOwned());
-    m_sandbox.clearRecords();
-}
+    void start(SingleInstance& instance, const QString& name, Role expected) {
+        instance.start(connection(name));
+        QCOMPARE(instance.role(), Role::Undecided); // never decided from within start()
+        QTRY_COMPARE(instance.role(), expected);
+    }
+    QProcess* program(const QStringList& arguments, const QString& busAddress = {}) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment(); // the sandbox's XDG
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        if (!busAddress.isEmpty())
+            env.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
+        auto* process = new QProcess(this);
+        process->setProcessEnvironment(env);
+        process->setWorkingDirectory(sb.root() + "/files");
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start(MARVOLINE_EXECUTABLE, arguments);
+        return process;
+    }
+    // 1 when the running chooser took the request, 0 when not, -1 without an answer.
+    static int forward(SingleInstance& instance, const QList<QUrl>& files) {
+        QSignalSpy forwarded(&instance, &SingleInstance::forwarded);
+        instance.forward(files);
+        return forwarded.wait(5000) && forwarded.count() == 1 ? forwarded.at(0).at(0).toBool() : -1;
+    }
+    static void exitsWithZero(QProcess* process, int timeoutMs) {
+        QVERIFY2(process->waitForFinished(timeoutMs), "the program did not end by itself");
+        QCOMPARE(process->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process->exitCode(), 0);
+    }
 
-bool TestSingleInstance::nameOwned() {
-    return QDBusConnection::sessionBus().interface()->isServiceRegistered(busName);
-}
+private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY2(QDBusConnection::sessionBus().isConnected(), "needs its own session bus");
+    }
 
-// ---- the program -----------------------------------------------------------------
+    void cleanup() {
+        qDeleteAll(findChildren<QProcess*>()); // each kills its process and waits
+        for (const QString& name : std::as_const(connections))
+            QDBusConnection::disconnectFromBus(name);
+        connections.clear();
+        QTRY_VERIFY(!nameOwned()); // the next test starts with the name free
+        sb.clearRecords();
+    }
 
-QProcessEnvironment TestSingleInstance::programEnvironment() {
-    // The sandbox's HOME and XDG variables are in this process's environment.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    return environment;
-}
+    void serviceTurnsCallsIntoSignals() {
+        ApplicationService service;
+        service.setAcceptedActions({"reminder-response"});
+        QDBusConnection server = connection("server");
+        QVERIFY(
+            server.registerObject(objectPath, &service, QDBusConnection::ExportScriptableSlots));
+        const QString to = server.baseService();
+        QSignalSpy activated(&service, &ApplicationService::activateRequested);
+        QSignalSpy opened(&service, &ApplicationService::openRequested);
+        QSignalSpy actions(&service, &ApplicationService::actionRequested);
+        const auto answered = [&](const QString& method, const QVariantList& arguments) {
+            return call(to, method, arguments).type() == QDBusMessage::ReplyMessage;
+        };
+        QVERIFY(answered("Activate", {QVariantMap()}));
+        QCOMPARE(activated.count(), 1);
+        const QStringList uris{"file:///tmp/one.txt", "", "file:///tmp/two%20words.txt"};
+        const QVariantMap token{{"activation-token", "xyz"}};
+        QVERIFY(answered("Open", {uris, token}));
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(
+            opened.at(0).at(0).value<QList<QUrl>>(),
+            (QList<QUrl>{fileUrlFromPath("/tmp/one.txt"), fileUrlFromPath("/tmp/two words.txt")}));
 
-QProcess* TestSingleInstance::startProgram(const QStringList& arguments,
-                                           const QProcessEnvironment& environment) {
-    auto process = std::make_unique<QProcess>();
-    process->setProgram(QStringLiteral(MARVOLINE_EXECUTABLE));
-    process->setArguments(arguments);
-    process->setProcessEnvironment(environment);
-    process->setWorkingDirectory(m_sandbox.root() + QStringLiteral("/files"));
-    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process->start();
-    if (!process->waitForStarted(10000))
-        return nullptr;
-    m_processes.push_back(std::move(process));
-    return m_processes.back().get();
-}
+        // Only accepted actions pass, with their dictionaries as plain Qt maps.
+        const QVariantMap userInfo{{"filePath", "/tmp/r.pdf"}, {"count", 3}};
+        const QVariantList parameter{QVariant::fromValue(QDBusVariant(userInfo))};
+        QVERIFY(answered("ActivateAction", {"quit", QVariantList{}, QVariantMap()}));
+        QVERIFY(answered("ActivateAction", {"reminder-response", parameter, QVariantMap()}));
+        QCOMPARE(actions.count(), 1);
+        QCOMPARE(actions.at(0).at(0).toString(), "reminder-response");
+        QCOMPARE(actions.at(0).at(1).toList(), QVariantList{userInfo});
 
-void TestSingleInstance::useRecorderForText() {
-    m_sandbox.addApp(QStringLiteral("recorder.desktop"), QStringLiteral("Recorder"),
-                     {QStringLiteral("text/plain")});
-    m_sandbox.writeMimeinfoCache(
-        {{QStringLiteral("text/plain"), {QStringLiteral("recorder.desktop")}}});
-    m_sandbox.writeDefaults({{QStringLiteral("text/plain"), QStringLiteral("recorder.desktop")}});
-}
+        // On its way out it refuses, so that callers know their files were not taken.
+        service.setAcceptingRequests(false);
+        for (const QDBusMessage& reply : {call(to, "Open", {QStringList{"file:///tmp/x"}, token}),
+                                          call(to, "Activate", {QVariantMap()})})
+            QCOMPARE(reply.errorName(), ApplicationService::closingError);
+        QCOMPARE(activated.count(), 1);
+        QCOMPARE(opened.count(), 1);
+    }
 
-void TestSingleInstance::quitsAloneWithoutArguments() {
-    QProcess* process = startProgram({});
-    QVERIFY(process);
-    QVERIFY2(process->waitForFinished(10000), "the program did not end by itself");
-    QCOMPARE(process->exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process->exitCode(), 0);
-    QVERIFY(!nameOwned());
-}
+    void claimAndForward() {
+        auto firstService = std::make_unique<ApplicationService>();
+        auto first = std::make_unique<SingleInstance>(*firstService);
+        ApplicationService secondService;
+        SingleInstance second(secondService);
+        start(*first, "first", Role::Primary);
+        start(second, "second", Role::Secondary);
+        QSignalSpy opened(firstService.get(), &ApplicationService::openRequested);
+        const QList<QUrl> files{fileUrlFromPath("/tmp/b.txt"),
+                                fileUrlFromPath("/tmp/sp ace/\xff.txt")};
+        QCOMPARE(forward(second, files), 1);
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(opened.at(0).at(0).value<QList<QUrl>>(), files);
+        QCOMPARE(forward(*first, files), 0); // the primary has nobody to forward to
 
-void TestSingleInstance::quitsAloneWithOnlyUnusableArguments() {
-    // "present.txt" exists in the working folder, but relative paths are not taken.
-    m_sandbox.writeFile(QStringLiteral("present.txt"), "text");
-    const QString missing = m_sandbox.root() + QStringLiteral("/files/missing.txt");
-    QProcess* process =
-        startProgram({QStringLiteral("present.txt"), QStringLiteral("-v"), QStringLiteral("--help"),
-                      missing, QStringLiteral("~/missing.txt")});
-    QVERIFY(process);
-    QVERIFY2(process->waitForFinished(10000), "the program did not end by itself");
-    QCOMPARE(process->exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process->exitCode(), 0);
-}
+        // On its way out the first refuses: the files must not be reported as taken.
+        firstService->setAcceptingRequests(false);
+        QCOMPARE(forward(second, files), 0);
+        QCOMPARE(opened.count(), 1);
+        // Its process ends before a hand-over reaches it; the next process takes the name.
+        first.reset();
+        firstService.reset();
+        QDBusConnection::disconnectFromBus("first");
+        QTRY_VERIFY(!nameOwned());
+        QCOMPARE(forward(second, files), 0);
+        ApplicationService thirdService;
+        SingleInstance third(thirdService);
+        start(third, "third", Role::Primary);
+    }
 
-void TestSingleInstance::secondProcessHandsFilesToFirst() {
-    useRecorderForText();
-    const QUrl a = m_sandbox.writeFile(QStringLiteral("handover/a.txt"), "a");
-    const QUrl b = m_sandbox.writeFile(QStringLiteral("handover/b.txt"), "b");
-    const QUrl c = m_sandbox.writeFile(QStringLiteral("handover/c d.txt"), "c");
+    void programQuitsAloneWithoutFiles_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("no arguments") << QStringList{};
+        // present.txt exists in the working folder, but relative paths are not taken.
+        QTest::newRow("nothing usable") << QStringList{
+            "present.txt", "-v", "--help", sb.root() + "/files/missing.txt", "~/missing"};
+    }
 
-    QProcess* first = startProgram({a.toLocalFile()});
-    QVERIFY(first);
-    QTRY_VERIFY_WITH_TIMEOUT(nameOwned(), 10000);
-    QCOMPARE(QDBusConnection::sessionBus().interface()->servicePid(busName).value(),
-             uint(first->processId()));
+    void programQuitsAloneWithoutFiles() {
+        QFETCH(QStringList, arguments);
+        sb.writeFile("present.txt", "text");
+        exitsWithZero(program(arguments), 10000);
+        QVERIFY(!nameOwned());
+    }
 
-    QProcess* second = startProgram({b.toLocalFile(), c.toLocalFile()});
-    QVERIFY(second);
-    QVERIFY2(second->waitForFinished(10000), "the second process did not hand over and end");
-    QCOMPARE(second->exitStatus(), QProcess::NormalExit);
-    QCOMPARE(second->exitCode(), 0);
-    QCOMPARE(first->state(), QProcess::Running);
+    void secondProcessHandsFilesToFirst() {
+        const QUrl a = sb.writeFile("handover/a.txt", "a");
+        const QUrl b = sb.writeFile("handover/b.txt", "b");
+        const QUrl c = sb.writeFile("handover/c d.txt", "c");
+        QProcess* first = program({a.toLocalFile()});
+        QTRY_VERIFY_WITH_TIMEOUT(nameOwned(), 10000);
+        const auto ownerPid = [] {
+            return QDBusConnection::sessionBus().interface()->servicePid(busName).value();
+        };
+        QCOMPARE(ownerPid(), uint(first->processId()));
+        exitsWithZero(program({b.toLocalFile(), c.toLocalFile()}), 10000);
+        // A third process without files only brings the running chooser forward.
+        exitsWithZero(program({}), 10000);
+        QCOMPARE(first->state(), QProcess::Running);
+        QCOMPARE(ownerPid(), uint(first->processId()));
 
-    // A third process without files only brings the running chooser forward.
-    QProcess* third = startProgram({});
-    QVERIFY(third);
-    QVERIFY(third->waitForFinished(10000));
-    QCOMPARE(third->exitCode(), 0);
-    QCOMPARE(first->state(), QProcess::Running);
-    QCOMPARE(QDBusConnection::sessionBus().interface()->servicePid(busName).value(),
-             uint(first->processId()));
+        // The first now shows b and c instead of a; its countdown opens them, then it ends.
+        exitsWithZero(first, 30000);
+        QTRY_COMPARE(sb.recordedLaunches("recorder.desktop").size(), 1);
+        QCOMPARE(sb.recordedLaunches("recorder.desktop").first(),
+                 (QList<QByteArray>{localPath(b), localPath(c)}));
+    }
 
-    // The first process now shows b and c instead of a; its countdown runs out
-    // and opens them with the default application, then it ends.
-    QVERIFY2(first->waitForFinished(30000), "the first process did not open the files");
-    QCOMPARE(first->exitCode(), 0);
-    const QList<QList<QByteArray>> launches =
-        m_sandbox.recordedLaunches(QStringLiteral("recorder.desktop"));
-    QCOMPARE(launches.size(), 1);
-    QCOMPARE(launches.first(), (QList<QByteArray>{localPath(b), localPath(c)}));
-}
-
-void TestSingleInstance::withoutBusEachProcessStandsAlone() {
-    useRecorderForText();
-    const QUrl one = m_sandbox.writeFile(QStringLiteral("alone/one.txt"), "1");
-    const QUrl two = m_sandbox.writeFile(QStringLiteral("alone/two.txt"), "2");
-    QProcessEnvironment environment = programEnvironment();
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
-                       QStringLiteral("unix:path=") + m_sandbox.root() +
-                           QStringLiteral("/no-bus-here"));
-
-    QProcess* first = startProgram({one.toLocalFile()}, environment);
-    QProcess* second = startProgram({two.toLocalFile()}, environment);
-    QVERIFY(first && second);
-
-    // Neither hands its file to the other: each opens its own.
-    QVERIFY2(first->waitForFinished(30000), "the first process did not open its file");
-    QVERIFY2(second->waitForFinished(30000), "the second process did not open its file");
-    QCOMPARE(first->exitCode(), 0);
-    QCOMPARE(second->exitCode(), 0);
-    QVERIFY(!nameOwned());
-
-    QList<QList<QByteArray>> launches =
-        m_sandbox.recordedLaunches(QStringLiteral("recorder.desktop"));
-    std::sort(launches.begin(), launches.end());
-    QCOMPARE(launches, (QList<QList<QByteArray>>{{localPath(one)}, {localPath(two)}}));
-}
+    void withoutBusEachProcessStandsAlone() {
+        const QUrl one = sb.writeFile("alone/one.txt", "1");
+        const QUrl two = sb.writeFile("alone/two.txt", "2");
+        const QString noBus = "unix:path=" + sb.root() + "/no-bus-here";
+        QProcess* first = program({one.toLocalFile()}, noBus);
+        QProcess* second = program({two.toLocalFile()}, noBus);
+        // Neither hands its file to the other: each opens its own.
+        exitsWithZero(first, 30000);
+        exitsWithZero(second, 30000);
+        QVERIFY(!nameOwned());
+        QTRY_COMPARE(sb.recordedLaunches("recorder.desktop").size(), 2);
+        QList<QList<QByteArray>> launches = sb.recordedLaunches("recorder.desktop");
+        std::sort(launches.begin(), launches.end());
+        QCOMPARE(launches, (QList<QList<QByteArray>>{{localPath(one)}, {localPath(two)}}));
+    }
+};
 
 MARVOLINE_TEST_MAIN(TestSingleInstance)
 #include "tst_singleinstance.moc"
