@@ -2,6 +2,7 @@
 // bus: the countdown runs out and opens the files with the default; a click on
 // another application's tile opens them with that one at once.
 #include "support/TestMain.h"
+#include "support/X11Desktop.h"
 
 #include "main/AppDelegate.h"
 #include "main/MainViewController.h"
@@ -12,19 +13,12 @@
 #include <QRegularExpression>
 
 using namespace marvoline;
+using namespace marvoline::test;
 
 namespace {
 
 const QString viewerId = QStringLiteral("org.example.Viewer.desktop");
 const QString editorId = QStringLiteral("org.example.Editor.desktop");
-
-QString run(const QString& program, const QStringList& args, int timeoutMs = 10000) {
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(timeoutMs))
-        return {};
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
 
 } // namespace
 
@@ -42,21 +36,7 @@ public:
 
 private Q_SLOTS:
     void initTestCase() {
-        if (qEnvironmentVariableIsEmpty("DISPLAY"))
-            QFAIL("needs an X server (run under xvfb-run)");
-        m_wm.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-        QVERIFY2(m_wm.waitForStarted(), "openbox is missing");
-        // Wait until the window manager has taken the screen.
-        QTRY_VERIFY_WITH_TIMEOUT(
-            run(QStringLiteral("xprop"),
-                {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
-                .contains(QStringLiteral("window id")),
-            10000);
-    }
-
-    void cleanupTestCase() {
-        m_wm.terminate();
-        m_wm.waitForFinished(3000);
+        QVERIFY2(m_wm.start(), "needs an X server with openbox (run under xvfb-run)");
     }
 
     void init() { m_sandbox.clearRecords(); }
@@ -73,9 +53,8 @@ private Q_SLOTS:
         // The window comes up, managed by the window manager.
         const QString window = findWindow(chooser.processId());
         QVERIFY2(!window.isEmpty(), "no chooser window appeared");
-        QCOMPARE(
-            run(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), window}).trimmed(),
-            QStringLiteral("first file.txt (2件)"));
+        QCOMPARE(xdotool({QStringLiteral("getwindowname"), window}).trimmed(),
+                 QStringLiteral("first file.txt (2件)"));
         // Nothing opens while the countdown runs.
         QVERIFY(m_sandbox.recordedLaunches(viewerId).isEmpty());
 
@@ -98,9 +77,8 @@ private Q_SLOTS:
         QVERIFY(!window.isEmpty());
 
         const QString geometry =
-            run(QStringLiteral("xdotool"),
-                {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
-        const QSize size(value(geometry, "WIDTH"), value(geometry, "HEIGHT"));
+            xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
+        const QSize size(shellValue(geometry, "WIDTH"), shellValue(geometry, "HEIGHT"));
         QVERIFY2(size.width() > 0, qPrintable(geometry));
 
         // Lay out the same chooser here, through the same start-up path and at
@@ -124,12 +102,11 @@ private Q_SLOTS:
         }
         // The twin's window is gone before the click.
         QTest::qWait(300);
-        run(QStringLiteral("xdotool"), {QStringLiteral("windowraise"), window});
+        xdotool({QStringLiteral("windowraise"), window});
 
-        run(QStringLiteral("xdotool"),
-            {QStringLiteral("mousemove"), QStringLiteral("--window"), window,
-             QString::number(target.x()), QString::number(target.y()), QStringLiteral("click"),
-             QStringLiteral("1")});
+        xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), window,
+                 QString::number(target.x()), QString::number(target.y()), QStringLiteral("click"),
+                 QStringLiteral("1")});
         QVERIFY2(chooser.waitForFinished(4000), "the click did not open the files at once");
         QCOMPARE(chooser.exitCode(), 0);
         QTRY_COMPARE(m_sandbox.recordedLaunches(editorId).size(), 1);
@@ -138,30 +115,8 @@ private Q_SLOTS:
     }
 
 private:
-    static int value(const QString& shell, const char* key) {
-        const QRegularExpression re(QStringLiteral("^%1=(-?\\d+)$").arg(QLatin1String(key)),
-                                    QRegularExpression::MultilineOption);
-        return re.match(shell).captured(1).toInt();
-    }
-
-    // The chooser's visible top-level window, once it is mapped.
-    static QString findWindow(qint64 pid) {
-        QString id;
-        (void)QTest::qWaitFor(
-            [&] {
-                id = run(QStringLiteral("xdotool"),
-                         {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                          QStringLiteral("--pid"), QString::number(pid)})
-                         .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
-                         .value(0);
-                return !id.isEmpty();
-            },
-            10000);
-        return id;
-    }
-
     test::XdgSandbox& m_sandbox;
-    QProcess m_wm;
+    WindowManager m_wm;
 };
 
 MARVOLINE_TEST_MAIN(EndToEndTest)

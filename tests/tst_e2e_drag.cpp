@@ -3,6 +3,7 @@
 // files on show into a window of another program, as a copy, and leaves the
 // files and the chooser window where they are.
 #include "support/TestMain.h"
+#include "support/X11Desktop.h"
 
 #include "main/AppDelegate.h"
 #include "main/MainViewController.h"
@@ -15,35 +16,9 @@
 #include <QRegularExpression>
 
 using namespace marvoline;
+using namespace marvoline::test;
 
 namespace {
-
-QString run(const QString& program, const QStringList& args, int timeoutMs = 10000) {
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(timeoutMs))
-        return {};
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-QString xdotool(const QStringList& args) {
-    return run(QStringLiteral("xdotool"), args);
-}
-
-int shellValue(const QString& shell, const char* key) {
-    const QRegularExpression re(QStringLiteral("^%1=(-?\\d+)$").arg(QLatin1String(key)),
-                                QRegularExpression::MultilineOption);
-    const QRegularExpressionMatch match = re.match(shell);
-    return match.hasMatch() ? match.captured(1).toInt() : -1;
-}
-
-// Where a window's inside is on the screen, as xdotool sees it.
-QRect windowGeometry(const QString& window) {
-    const QString shell =
-        xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
-    return QRect(shellValue(shell, "X"), shellValue(shell, "Y"), shellValue(shell, "WIDTH"),
-                 shellValue(shell, "HEIGHT"));
-}
 
 QPoint pointerPosition() {
     const QString shell = xdotool({QStringLiteral("getmouselocation"), QStringLiteral("--shell")});
@@ -52,21 +27,6 @@ QPoint pointerPosition() {
 
 void movePointer(QPoint p) {
     xdotool({QStringLiteral("mousemove"), QString::number(p.x()), QString::number(p.y())});
-}
-
-// The visible top-level window of the process, once it is mapped.
-QString findWindow(qint64 pid) {
-    QString id;
-    (void)QTest::qWaitFor(
-        [&] {
-            id = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                          QStringLiteral("--pid"), QString::number(pid)})
-                     .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
-                     .value(0);
-            return !id.isEmpty();
-        },
-        10000);
-    return id;
 }
 
 } // namespace
@@ -82,20 +42,7 @@ public:
 
 private Q_SLOTS:
     void initTestCase() {
-        if (qEnvironmentVariableIsEmpty("DISPLAY"))
-            QFAIL("needs an X server (run under xvfb-run)");
-        m_wm.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-        QVERIFY2(m_wm.waitForStarted(), "openbox is missing");
-        QTRY_VERIFY_WITH_TIMEOUT(
-            run(QStringLiteral("xprop"),
-                {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
-                .contains(QStringLiteral("window id")),
-            10000);
-    }
-
-    void cleanupTestCase() {
-        m_wm.terminate();
-        m_wm.waitForFinished(3000);
+        QVERIFY2(m_wm.start(), "needs an X server with openbox (run under xvfb-run)");
     }
 
     void dragFromTheHandleDropsTheFirstTenFilesAsACopy() {
@@ -218,7 +165,7 @@ private Q_SLOTS:
 
 private:
     test::XdgSandbox& m_sandbox;
-    QProcess m_wm;
+    test::WindowManager m_wm;
 };
 
 MARVOLINE_TEST_MAIN(DragEndToEndTest)
