@@ -75,14 +75,11 @@ private Q_SLOTS:
         QVERIFY(chooser.waitForStarted());
         const QString window = findWindow(chooser.processId());
         QVERIFY2(!window.isEmpty(), "no chooser window appeared");
-        const QRect before = windowGeometry(window);
-        QVERIFY2(before.width() > 0 && before.height() > 0, "no chooser geometry");
-        const QRect dropArea = windowGeometry(targetWindow);
-        QVERIFY2(!before.intersects(dropArea), "the chooser covers the drop target");
-
-        // Lay out the same chooser here, at the same size, to learn where the
-        // handle is in the window.
+        // Lay out the same chooser here, through the same start-up path, to
+        // learn where the handle is in the window. Both windows widen
+        // themselves to fit the options row once laid out: wait for that.
         QPoint handleCenter;
+        QRect before;
         {
             AppDelegate twin;
             twin.openUrls(files);
@@ -90,13 +87,16 @@ private Q_SLOTS:
             QVERIFY(vc);
             vc->pauseTimer();
             QVERIFY(QTest::qWaitForWindowExposed(twin.window));
-            twin.window->resize(before.size());
-            QTRY_COMPARE(twin.window->size(), before.size());
+            QTRY_VERIFY(twin.window->width() >= twin.window->minimumWidth());
+            QTRY_COMPARE_WITH_TIMEOUT(windowGeometry(window).size(), twin.window->size(), 4000);
+            before = windowGeometry(window);
             QCoreApplication::processEvents();
             QVERIFY(vc->dragHandle && vc->dragHandle->isVisible());
             handleCenter = vc->dragHandle->mapTo(twin.window, vc->dragHandle->rect().center());
         }
         QTest::qWait(200);
+        const QRect dropArea = windowGeometry(targetWindow);
+        QVERIFY2(!before.intersects(dropArea), "the chooser covers the drop target");
 
         // The countdown (five seconds, no application to open with) must not
         // have ended the chooser yet.
