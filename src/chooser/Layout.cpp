@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -156,6 +157,10 @@ void MainViewController::buildUI() {
     mainLayout->addWidget(messageLabel);
 
     // Window moves, resizes and full-screen changes are seen application-wide.
+    settleTimer = new QTimer(this);
+    settleTimer->setSingleShot(true);
+    settleTimer->setInterval(windowSettleMs);
+    connect(settleTimer, &QTimer::timeout, this, [this] { windowSettled = true; });
     qApp->installEventFilter(this);
 }
 

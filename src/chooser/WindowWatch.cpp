@@ -8,32 +8,8 @@
 
 namespace marvoline {
 
-namespace {
-
-// A window manager moves and resizes a newly mapped window by itself (frame,
-// placement, struts). Geometry changes count as the user's only once the
-// chooser window has been quiet for this long after it was shown.
-constexpr int settleQuietMs = 600;
-
-} // namespace
-
-void MainViewController::watchWindow(QWidget* window) {
-    if (watchedWindow == window)
-        return;
-    watchedWindow = window;
-    windowSettled = false;
-    if (!settleTimer) {
-        settleTimer = new QTimer(this);
-        settleTimer->setSingleShot(true);
-        settleTimer->setInterval(settleQuietMs);
-        connect(settleTimer, &QTimer::timeout, this, [this] { windowSettled = true; });
-    }
-}
-
 bool MainViewController::handleWindowEvent(QWidget* window, QEvent* event) {
     const bool isChooser = window == this->window();
-    if (isChooser && watchedWindow != window)
-        watchWindow(window);
 
     switch (event->type()) {
     case QEvent::Show:

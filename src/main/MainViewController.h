@@ -12,10 +12,8 @@
 
 class QAction;
 class QCheckBox;
-class QHBoxLayout;
 class QLabel;
 class QMenu;
-class QPushButton;
 class QToolButton;
 class QTimer;
 
@@ -57,6 +55,10 @@ public:
 
     static constexpr double timerDuration = 5.0;
     static constexpr int timerIntervalMs = 100;
+    // A window manager moves and resizes a newly mapped window by itself.
+    // Geometry changes count as the user's only once the chooser window has
+    // been quiet for this long after it was shown.
+    static constexpr int windowSettleMs = 600;
 
     // ---- display flow -------------------------------------------------------
     void configure(const QList<QUrl>& fileURLs, bool isOpenAsContext = false,
@@ -161,7 +163,6 @@ private:
     void placeStopTimerButton();
     void onTileClicked(AppIconButton* tile);
     // Window geometry changes, seen by the window's event filter.
-    void watchWindow(QWidget* window);
     bool handleWindowEvent(QWidget* window, QEvent* event);
     void showLaunchFailure(const QUrl& appURL, const QString& error);
 
@@ -170,7 +171,6 @@ private:
     bool launchInFlight = false;
     bool quitAfterLaunch = false;
     std::optional<QUrl> countdownApp; // what the running countdown opens
-    QPointer<QWidget> watchedWindow;
     bool windowSettled = false;
     QTimer* settleTimer = nullptr;
 };
