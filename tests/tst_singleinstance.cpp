@@ -3,6 +3,9 @@
 
 #include "support/TestMain.h"
 
+#include "main/AppDelegate.h"
+#include "main/LaunchCoordinator.h"
+#include "main/MainViewController.h"
 #include "platform/FilePaths.h"
 #include "platform/dbus/ApplicationService.h"
 #include "platform/dbus/SingleInstance.h"
@@ -170,6 +173,31 @@ private Q_SLOTS:
         ApplicationService thirdService;
         SingleInstance third(thirdService);
         start(third, "third", Role::Primary);
+    }
+
+    // Files from the command line come up as soon as the process knows it is the chooser, not at
+    // the launch check; with nothing to show, the launch check ends the program.
+    void launchShowsCommandLineFilesAtOnce_data() {
+        QTest::addColumn<bool>("withFile");
+        QTest::newRow("file given") << true;
+        QTest::newRow("nothing usable given") << false;
+    }
+
+    void launchShowsCommandLineFilesAtOnce() {
+        QFETCH(bool, withFile);
+        const QUrl file = sb.writeFile("launch/shown.txt", "x");
+        AppDelegate delegate;
+        QSignalSpy terminate(&delegate, &AppDelegate::terminateRequested);
+        delegate.applicationWillFinishLaunching({withFile ? localPath(file) : "launch/shown.txt"});
+        LaunchCoordinator launch(delegate);
+        launch.start(connection("launch"));
+        QTRY_COMPARE(launch.role(), Role::Primary);
+        // The launch check is half a second away; the decision was just made.
+        QCOMPARE(delegate.hasShownWindow(), withFile);
+        if (withFile)
+            QCOMPARE(delegate.mainViewController->fileURLs, QList<QUrl>{file});
+        else
+            QTRY_COMPARE(terminate.count(), 1);
     }
 
     void programQuitsAloneWithoutFiles_data() {

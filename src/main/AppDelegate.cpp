@@ -42,6 +42,11 @@ void AppDelegate::handleLaunchOrTerminate() {
         showWindow();
 }
 
+void AppDelegate::showCommandLineFiles() {
+    if (!mainViewController && !pendingURLs.isEmpty())
+        showWindow();
+}
+
 void AppDelegate::openUrls(const QList<QUrl>& urls) {
     // Only local files can be shown; other URLs are passed over.
     QList<QUrl> files;

@@ -27,6 +27,10 @@ public:
     void applicationWillFinishLaunching(const QList<QByteArray>& arguments);
     void applicationDidFinishLaunching();
     void handleLaunchOrTerminate();
+    // Shows the files kept from the command line at once, as an open event
+    // would: the file manager hands files over that way. Call once this
+    // process knows it is the one to show them.
+    void showCommandLineFiles();
 
     // Open events.
     void openUrls(const QList<QUrl>& urls);

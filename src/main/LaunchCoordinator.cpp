@@ -47,6 +47,7 @@ void LaunchCoordinator::runHere() {
     connect(&m_service, &ApplicationService::actionRequested, this,
             &LaunchCoordinator::onActionRequested);
     m_delegate.applicationDidFinishLaunching();
+    m_delegate.showCommandLineFiles();
 }
 
 void LaunchCoordinator::onActionRequested(const QString& actionName,

@@ -12,8 +12,9 @@ class AppDelegate;
 
 // Decides after intake whether this process shows the chooser or hands its
 // files to the chooser that already runs in the session, and connects the
-// delegate to the bus. The delegate's launch check starts only once the
-// process knows it is the one to show the files.
+// delegate to the bus. Once the process knows it is the one to show the files,
+// it shows those from the command line at once and starts the delegate's
+// launch check, which ends a process that has nothing to show.
 class LaunchCoordinator : public QObject {
     Q_OBJECT
 
