@@ -2,11 +2,34 @@
 
 #include "main/AppDelegate.h"
 #include "main/LaunchCoordinator.h"
+#include "main/MainViewController.h"
 #include "main/Translations.h"
+#include "platform/FilePaths.h"
 
 #include <QApplication>
+#include <QVariantMap>
+
+#include <optional>
 
 namespace marvoline {
+
+namespace {
+
+// The user information of "--reminder-response <file URI>"; absent for any
+// other command line.
+std::optional<QVariantMap> reminderResponseArgument(const QList<QByteArray>& arguments) {
+    if (arguments.size() != 2 || arguments.first() != "--reminder-response")
+        return std::nullopt;
+    const QByteArray path = localPath(QUrl::fromEncoded(arguments.at(1)));
+    if (path.isEmpty())
+        return QVariantMap(); // an answer without a file: nothing to show
+    const QString text = QString::fromUtf8(path);
+    // Bytes that are not UTF-8 stay bytes, as the reminder carried them.
+    const QVariant value = text.toUtf8() == path ? QVariant(text) : QVariant(path);
+    return QVariantMap{{MainViewController::laterNotificationPathKey, value}};
+}
+
+} // namespace
 
 int runApplication(QApplication& app, int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("marvoline"));
@@ -21,11 +44,19 @@ int runApplication(QApplication& app, int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         arguments.append(QByteArray(argv[i]));
 
+    // A reminder answer handed over by the reminder agent is not a file of the
+    // command line: it comes back without countdown.
+    std::optional<QVariantMap> reminderResponse = reminderResponseArgument(arguments);
+    if (reminderResponse)
+        arguments.clear();
+
     AppDelegate delegate;
     QObject::connect(&delegate, &AppDelegate::terminateRequested, &app, &QCoreApplication::quit);
     delegate.applicationWillFinishLaunching(arguments);
 
     LaunchCoordinator launch(delegate);
+    if (reminderResponse)
+        launch.setReminderResponse(*reminderResponse);
     QObject::connect(&launch, &LaunchCoordinator::handedOver, &app,
                      [] { QCoreApplication::exit(0); });
     launch.start();

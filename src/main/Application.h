@@ -1,12 +1,22 @@
 #pragma once
 
 class QApplication;
+class QCoreApplication;
 
 namespace marvoline {
 
 // Runs the program in an application object made by the caller: intake of the
 // command line (argv, as raw bytes), the single-instance hand-over, the chooser,
 // and the event loop. Returns the process's exit status.
+//
+// "--reminder-response <file URI>" as the only arguments is the reminder
+// agent handing over the user's answer to a reminder: the file is shown as a
+// reminder answer, without countdown.
 int runApplication(QApplication& app, int argc, char** argv);
+
+// Whether the command line asks for the reminder agent ("--reminder-agent").
+bool isReminderAgentCommand(int argc, char** argv);
+// Runs the reminder agent until no reminder is left. Returns the exit status.
+int runReminderAgent(QCoreApplication& app);
 
 } // namespace marvoline

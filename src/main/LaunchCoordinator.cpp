@@ -10,12 +10,18 @@ LaunchCoordinator::LaunchCoordinator(AppDelegate& delegate, QObject* parent)
     : QObject(parent)
     , m_delegate(delegate)
     , m_instance(m_service) {
-    m_service.setAcceptedActions({QString::fromLatin1(reminderResponseAction)});
+    m_service.setAcceptedActions({QString::fromLatin1(ApplicationService::reminderResponseAction)});
 
     connect(&m_instance, &SingleInstance::becamePrimary, this, &LaunchCoordinator::runHere);
     connect(&m_instance, &SingleInstance::standalone, this, &LaunchCoordinator::runHere);
-    connect(&m_instance, &SingleInstance::isSecondary, this,
-            [this] { m_instance.forward(m_delegate.pendingURLs); });
+    connect(&m_instance, &SingleInstance::isSecondary, this, [this] {
+        if (m_reminderResponse)
+            m_instance.forwardAction(
+                QString::fromLatin1(ApplicationService::reminderResponseAction),
+                {QVariant::fromValue(*m_reminderResponse)});
+        else
+            m_instance.forward(m_delegate.pendingURLs);
+    });
     connect(&m_instance, &SingleInstance::forwarded, this, [this](bool ok) {
         if (ok)
             Q_EMIT handedOver();
@@ -46,14 +52,18 @@ void LaunchCoordinator::runHere() {
             &AppDelegate::activate);
     connect(&m_service, &ApplicationService::actionRequested, this,
             &LaunchCoordinator::onActionRequested);
+    // The answer that started the process arrives before the launch check,
+    // which then finds the chooser shown, or nothing to show.
+    if (m_reminderResponse)
+        platform::notificationCenter().deliverResponse(*m_reminderResponse, [] {});
     m_delegate.applicationDidFinishLaunching();
     m_delegate.showCommandLineFiles();
 }
 
 void LaunchCoordinator::onActionRequested(const QString& actionName,
                                           const QVariantList& parameter) {
-    if (actionName != QLatin1String(reminderResponseAction) || parameter.size() != 1 ||
-        parameter.first().typeId() != QMetaType::QVariantMap)
+    if (actionName != QLatin1String(ApplicationService::reminderResponseAction) ||
+        parameter.size() != 1 || parameter.first().typeId() != QMetaType::QVariantMap)
         return;
     platform::notificationCenter().deliverResponse(parameter.first().toMap(), [] {});
 }

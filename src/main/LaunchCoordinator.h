@@ -5,6 +5,9 @@
 
 #include <QDBusConnection>
 #include <QObject>
+#include <QVariantMap>
+
+#include <optional>
 
 namespace marvoline {
 
@@ -19,12 +22,12 @@ class LaunchCoordinator : public QObject {
     Q_OBJECT
 
 public:
-    // The action the reminder agent calls with the notification's user
-    // information (one a{sv} parameter) when the user answers a reminder while
-    // a chooser runs.
-    static constexpr char reminderResponseAction[] = "reminder-response";
-
     explicit LaunchCoordinator(AppDelegate& delegate, QObject* parent = nullptr);
+
+    // A reminder answer this process was started with: delivered to the
+    // delegate once the process knows it shows the chooser, or handed to the
+    // chooser that already runs. Call before start().
+    void setReminderResponse(const QVariantMap& userInfo) { m_reminderResponse = userInfo; }
 
     // Call after the delegate's applicationWillFinishLaunching.
     void start();
@@ -43,6 +46,7 @@ private:
     AppDelegate& m_delegate;
     ApplicationService m_service;
     SingleInstance m_instance;
+    std::optional<QVariantMap> m_reminderResponse;
     bool m_running = false;
 };
 

@@ -8,6 +8,7 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 class QAction;
@@ -20,6 +21,7 @@ class QTimer;
 namespace marvoline {
 
 class AppIconButton;
+class NotificationTrigger;
 class StopTimerButton;
 class WindowDragHandleView;
 
@@ -32,6 +34,8 @@ class WindowDragHandleView;
 //   chooser/AppRow.cpp           populateAppButtons and the overflow menu
 //   chooser/Countdown.cpp        startTimer, tick, pauseTimer
 //   chooser/MenuActions.cpp      rule, add-app, menu opening
+//   chooser/LaterMenu.cpp        the Later menu and the custom delay dialog
+//   chooser/Reminders.cpp        scheduling the reminder of the Later menu
 //   handlers/PersistedSettings.cpp, handlers/AppCandidates.cpp,
 //   handlers/DefaultResolution.cpp, handlers/DefaultSwitching.cpp
 class MainViewController : public QWidget {
@@ -113,6 +117,18 @@ public:
     void pauseTimer();
     void pauseTimerFromNotification();
 
+    // ---- later ---------------------------------------------------------------
+    void buildLaterMenu(QToolButton* popUp);
+    void onLaterItemSelected(QAction* item);
+    // Runs the dialog modally; on a valid count of minutes schedules the
+    // reminder once notifications are authorized, then leaves.
+    void showCustomTimerPicker(const QUrl& fileURL);
+    // completion runs once, from the event loop, told whether the reminder was
+    // scheduled.
+    void scheduleLaterNotification(const QUrl& fileURL, int tag,
+                                   std::function<void(bool scheduled)> completion);
+    bool _scheduleLaterNotification(const QUrl& fileURL, int tag);
+
     // ---- rule and menus -----------------------------------------------------
     void onRuleTapped();
     void menuWillOpen(QMenu* menu);
@@ -165,6 +181,9 @@ private:
     // Window geometry changes, seen by the window's event filter.
     bool handleWindowEvent(QWidget* window, QEvent* event);
     void showLaunchFailure(const QUrl& appURL, const QString& error);
+    bool addLaterRequest(const QUrl& fileURL, const NotificationTrigger& trigger);
+    // The chooser stays, paused, and says why it did not leave.
+    void showReminderNotScheduled();
 
     QList<AppIconButton*> appTiles() const;
 

@@ -9,6 +9,10 @@ class NotificationCenter;
 namespace platform {
 AppRegistry& registry();
 NotificationCenter& notificationCenter();
+// Puts another centre in place of the standard one (nullptr: the standard one
+// again), for tests that schedule into a store and bus of their own. The
+// caller keeps ownership.
+void setNotificationCenter(NotificationCenter* center);
 } // namespace platform
 
 } // namespace marvoline

@@ -26,6 +26,10 @@ public:
     // The error a call gets once the program is on its way out, so that the
     // caller knows its files were not taken.
     static constexpr char closingError[] = "org.marvoline.Marvoline.Error.Closing";
+    // The action the reminder agent calls with the notification's user
+    // information (one a{sv} parameter) when the user answers a reminder while
+    // a chooser runs.
+    static constexpr char reminderResponseAction[] = "reminder-response";
 
     explicit ApplicationService(QObject* parent = nullptr);
 

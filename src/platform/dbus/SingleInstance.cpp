@@ -118,7 +118,22 @@ void SingleInstance::forward(const QList<QUrl>& files) {
         call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Open"));
         call << uris << QVariantMap();
     }
+    sendToPrimary(call);
+}
 
+void SingleInstance::forwardAction(const QString& actionName, const QVariantList& parameter) {
+    if (m_role != Role::Secondary) {
+        QTimer::singleShot(0, this, [this] { Q_EMIT forwarded(false); });
+        return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QString::fromLatin1(busName), QString::fromLatin1(ApplicationService::objectPath),
+        QString::fromLatin1(ApplicationService::interfaceName), QStringLiteral("ActivateAction"));
+    call << actionName << parameter << QVariantMap();
+    sendToPrimary(call);
+}
+
+void SingleInstance::sendToPrimary(const QDBusMessage& call) {
     auto* watcher =
         new QDBusPendingCallWatcher(m_connection.asyncCall(call, forwardTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {

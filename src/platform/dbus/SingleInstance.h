@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QList>
 #include <QObject>
 #include <QUrl>
+#include <QVariantList>
 
 namespace marvoline {
 
@@ -43,6 +45,9 @@ public:
     // forward; forwarded(ok) follows when the answer has arrived (false for an
     // error, a timeout, or when this instance is not secondary).
     void forward(const QList<QUrl>& files);
+    // Hands an action of org.freedesktop.Application to the running chooser
+    // (ActivateAction); forwarded(ok) follows as for forward().
+    void forwardAction(const QString& actionName, const QVariantList& parameter);
 
     Role role() const { return m_role; }
 
@@ -55,6 +60,7 @@ Q_SIGNALS:
 private:
     void decide(Role role);
     void onNameRequestFinished(uint reply, bool failed);
+    void sendToPrimary(const QDBusMessage& call);
 
     ApplicationService& m_service;
     QDBusConnection m_connection;
