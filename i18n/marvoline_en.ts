@@ -47,5 +47,73 @@
         <source>The application's program is missing or cannot be run.</source>
         <translation>The application's program is missing or cannot be run.</translation>
     </message>
+    <message id="ui.later.10sec">
+        <source>In 10 seconds</source>
+        <translation>In 10 seconds</translation>
+    </message>
+    <message id="ui.later.5min">
+        <source>In 5 minutes</source>
+        <translation>In 5 minutes</translation>
+    </message>
+    <message id="ui.later.10min">
+        <source>In 10 minutes</source>
+        <translation>In 10 minutes</translation>
+    </message>
+    <message id="ui.later.15min">
+        <source>In 15 minutes</source>
+        <translation>In 15 minutes</translation>
+    </message>
+    <message id="ui.later.30min">
+        <source>In 30 minutes</source>
+        <translation>In 30 minutes</translation>
+    </message>
+    <message id="ui.later.60min">
+        <source>In 1 hour</source>
+        <translation>In 1 hour</translation>
+    </message>
+    <message id="ui.later.120min">
+        <source>In 2 hours</source>
+        <translation>In 2 hours</translation>
+    </message>
+    <message id="ui.later.tomorrow9">
+        <source>Tomorrow at 9:00</source>
+        <translation>Tomorrow at 9:00</translation>
+    </message>
+    <message id="ui.later.chooseTimer">
+        <source>Choose a time…</source>
+        <translation>Choose a time…</translation>
+    </message>
+    <message id="ui.later.customTitle">
+        <source>Remind me later</source>
+        <translation>Remind me later</translation>
+    </message>
+    <message id="ui.later.customMessage">
+        <source>In how many minutes?</source>
+        <translation>In how many minutes?</translation>
+    </message>
+    <message id="ui.later.customOK">
+        <source>Schedule</source>
+        <translation>Schedule</translation>
+    </message>
+    <message id="ui.later.customCancel">
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message id="ui.later.notificationTitle">
+        <source>Reminder</source>
+        <translation>Reminder</translation>
+    </message>
+    <message id="ui.later.notificationShow">
+        <source>Show</source>
+        <translation>Show</translation>
+    </message>
+    <message id="ui.later.notScheduled">
+        <source>The reminder could not be scheduled.</source>
+        <translation>The reminder could not be scheduled.</translation>
+    </message>
+    <message id="ui.later.notScheduledReason">
+        <source>No notification service is running, or the reminder store cannot be written.</source>
+        <translation>No notification service is running, or the reminder store cannot be written.</translation>
+    </message>
 </context>
 </TS>

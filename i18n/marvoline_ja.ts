@@ -47,5 +47,73 @@
         <source>The application's program is missing or cannot be run.</source>
         <translation>アプリのプログラムが見つからないか、実行できません。</translation>
     </message>
+    <message id="ui.later.10sec">
+        <source>In 10 seconds</source>
+        <translation>10秒後</translation>
+    </message>
+    <message id="ui.later.5min">
+        <source>In 5 minutes</source>
+        <translation>5分後</translation>
+    </message>
+    <message id="ui.later.10min">
+        <source>In 10 minutes</source>
+        <translation>10分後</translation>
+    </message>
+    <message id="ui.later.15min">
+        <source>In 15 minutes</source>
+        <translation>15分後</translation>
+    </message>
+    <message id="ui.later.30min">
+        <source>In 30 minutes</source>
+        <translation>30分後</translation>
+    </message>
+    <message id="ui.later.60min">
+        <source>In 1 hour</source>
+        <translation>1時間後</translation>
+    </message>
+    <message id="ui.later.120min">
+        <source>In 2 hours</source>
+        <translation>2時間後</translation>
+    </message>
+    <message id="ui.later.tomorrow9">
+        <source>Tomorrow at 9:00</source>
+        <translation>明日 9:00</translation>
+    </message>
+    <message id="ui.later.chooseTimer">
+        <source>Choose a time…</source>
+        <translation>時間を指定…</translation>
+    </message>
+    <message id="ui.later.customTitle">
+        <source>Remind me later</source>
+        <translation>あとで通知</translation>
+    </message>
+    <message id="ui.later.customMessage">
+        <source>In how many minutes?</source>
+        <translation>何分後に通知しますか？</translation>
+    </message>
+    <message id="ui.later.customOK">
+        <source>Schedule</source>
+        <translation>設定</translation>
+    </message>
+    <message id="ui.later.customCancel">
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
+    <message id="ui.later.notificationTitle">
+        <source>Reminder</source>
+        <translation>リマインダー</translation>
+    </message>
+    <message id="ui.later.notificationShow">
+        <source>Show</source>
+        <translation>表示</translation>
+    </message>
+    <message id="ui.later.notScheduled">
+        <source>The reminder could not be scheduled.</source>
+        <translation>リマインダーを設定できませんでした。</translation>
+    </message>
+    <message id="ui.later.notScheduledReason">
+        <source>No notification service is running, or the reminder store cannot be written.</source>
+        <translation>通知サービスが動いていないか、リマインダーの保存先に書き込めません。</translation>
+    </message>
 </context>
 </TS>

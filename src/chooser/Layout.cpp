@@ -105,12 +105,8 @@ void MainViewController::buildUI() {
     connect(ruleButton, &QToolButton::clicked, this, &MainViewController::onRuleTapped);
     optionsLayout->addWidget(ruleButton, 0, Qt::AlignVCenter);
 
-    //% "Later"
-    laterPopUp = makeOptionButton(qtTrId("ui.later"), QStringLiteral("clock"));
-    auto* laterMenu = new QMenu(laterPopUp);
-    connect(laterMenu, &QMenu::aboutToShow, this, [this, laterMenu] { menuWillOpen(laterMenu); });
-    laterPopUp->setMenu(laterMenu);
-    laterPopUp->setPopupMode(QToolButton::InstantPopup);
+    laterPopUp = makeOptionButton(QString(), QStringLiteral("clock"));
+    buildLaterMenu(laterPopUp);
     optionsLayout->addWidget(laterPopUp, 0, Qt::AlignVCenter);
 
     //% "Copy"
