@@ -5,15 +5,12 @@
 #include "support/TestMain.h"
 
 #include "chooser/LaterReminder.h"
-#include "main/AppDelegate.h"
-#include "main/LaunchCoordinator.h"
 #include "main/MainViewController.h"
 #include "platform/FilePaths.h"
 #include "platform/Platform.h"
 #include "platform/ReminderStore.h"
 #include "platform/dbus/DbusNotificationCenter.h"
 
-#include <QCheckBox>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDialog>
@@ -320,25 +317,6 @@ private Q_SLOTS:
         checkGranted(*m_center, true);
     }
 
-    void menuChoiceSchedulesAndLeaves() {
-        useGrantingCenter();
-        const QUrl file = m_sandbox.writeFile(QStringLiteral("later/report.txt"), "r");
-        MainViewController vc;
-        vc.configure({file});
-        QSignalSpy terminate(&vc, &MainViewController::terminateRequested);
-        const QDateTime before = QDateTime::currentDateTimeUtc();
-        vc.onLaterItemSelected(vc.laterPopUp->menu()->actions().at(1)); // in 5 minutes
-        QVERIFY(vc.isTimerPaused);
-        QTRY_COMPARE(terminate.size(), 1);
-        const QList<StoredReminder> all = stored();
-        QCOMPARE(all.size(), 1);
-        QCOMPARE(all.first().body, QStringLiteral("report.txt"));
-        QCOMPARE(all.first().userInfo.value("filePath").toString().toUtf8(), localPath(file));
-        QVERIFY(all.first().due >= before.addSecs(300));
-        QVERIFY(all.first().due <= QDateTime::currentDateTimeUtc().addSecs(300));
-        QVERIFY(!vc.messageLabel->isVisibleTo(&vc));
-    }
-
     void refusedChoiceKeepsTheChooser() {
         useCenter(QDBusConnection(QStringLiteral("never-connected")),
                   m_sandbox.stateHome() + QStringLiteral("/refused/reminders.json"));
@@ -356,65 +334,51 @@ private Q_SLOTS:
         QVERIFY(stored().isEmpty());
     }
 
-    void customDelay_data() {
+    // A choice of the menu (the last item: the custom delay, answered with
+    // text) with a notification service on the bus.
+    void choices_data() {
+        QTest::addColumn<int>("item");
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("confirm");
         QTest::addColumn<qint64>("seconds"); // 0: nothing scheduled, chooser stays
-        QTest::newRow("45 minutes") << "45" << true << qint64(2700);
-        QTest::newRow("plus sign") << "+15" << true << qint64(900);
-        QTest::newRow("invalid") << "abc" << true << qint64(0);
-        QTest::newRow("zero") << "0" << true << qint64(0);
-        QTest::newRow("cancelled") << "45" << false << qint64(0);
+        QTest::newRow("in 5 minutes") << 1 << "" << true << qint64(300);
+        QTest::newRow("custom 45 minutes") << 8 << "45" << true << qint64(2700);
+        QTest::newRow("custom plus sign") << 8 << "+15" << true << qint64(900);
+        QTest::newRow("custom invalid") << 8 << "abc" << true << qint64(0);
+        QTest::newRow("custom zero") << 8 << "0" << true << qint64(0);
+        QTest::newRow("custom cancelled") << 8 << "45" << false << qint64(0);
     }
-    void customDelay() {
+    void choices() {
+        QFETCH(int, item);
         QFETCH(QString, text);
         QFETCH(bool, confirm);
         QFETCH(qint64, seconds);
         useGrantingCenter();
-        const QUrl file = m_sandbox.writeFile(QStringLiteral("later/custom.txt"), "c");
+        const QUrl file = m_sandbox.writeFile(QStringLiteral("later/report.txt"), "c");
         MainViewController vc;
         vc.configure({file});
         vc.show();
         QSignalSpy terminate(&vc, &MainViewController::terminateRequested);
         const QDateTime before = QDateTime::currentDateTimeUtc();
-        answerDialog(text, confirm ? QDialogButtonBox::AcceptRole : QDialogButtonBox::RejectRole);
-        vc.onLaterItemSelected(vc.laterPopUp->menu()->actions().last());
+        if (!text.isEmpty())
+            answerDialog(text,
+                         confirm ? QDialogButtonBox::AcceptRole : QDialogButtonBox::RejectRole);
+        vc.onLaterItemSelected(vc.laterPopUp->menu()->actions().at(item));
+        QVERIFY(vc.isTimerPaused);
         if (seconds == 0) {
             QTest::qWait(50);
             QCOMPARE(terminate.size(), 0);
             QVERIFY(stored().isEmpty());
             QVERIFY(!vc.messageLabel->isVisibleTo(&vc)); // silently
-            QVERIFY(vc.isTimerPaused);
             return;
         }
         QTRY_COMPARE(terminate.size(), 1);
         QCOMPARE(stored().size(), 1);
-        const qint64 delay = before.secsTo(stored().first().due);
+        const StoredReminder reminder = stored().first();
+        QCOMPARE(reminder.body, QStringLiteral("report.txt"));
+        QCOMPARE(reminder.userInfo.value("filePath").toString().toUtf8(), localPath(file));
+        const qint64 delay = before.secsTo(reminder.due);
         QVERIFY2(delay >= seconds && delay <= seconds + 2, qPrintable(QString::number(delay)));
-    }
-
-    // The process started by the reminder agent with the answer: it shows the
-    // file without countdown once it knows it runs the chooser.
-    void answerThatStartsTheProcess() {
-        const QUrl file = m_sandbox.writeFile(QStringLiteral("later/answer.txt"), "a");
-        AppDelegate delegate;
-        delegate.applicationWillFinishLaunching({});
-        LaunchCoordinator launch(delegate);
-        launch.setReminderResponse(
-            {{QStringLiteral("filePath"), QFile::decodeName(localPath(file))}});
-        QSignalSpy terminate(&delegate, &AppDelegate::terminateRequested);
-        launch.start(
-            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("answer")));
-        QTRY_VERIFY(delegate.mainViewController);
-        MainViewController* vc = delegate.mainViewController;
-        QCOMPARE(vc->fileURLs, QList<QUrl>{file});
-        QVERIFY(!vc->timerSectionStack->isVisibleTo(vc));
-        QVERIFY(!vc->setDefaultButton->isVisibleTo(vc));
-        QVERIFY(!vc->timer || !vc->timer->isActive());
-        // The launch check finds the window shown.
-        QTest::qWait(AppDelegate::launchCheckDelayMs + 200);
-        QCOMPARE(terminate.size(), 0);
-        QDBusConnection::disconnectFromBus(QStringLiteral("answer"));
     }
 };
 
