@@ -18,7 +18,6 @@
 #include <QCheckBox>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDBusReply>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -40,9 +39,11 @@ const QString viewerId = QStringLiteral("org.example.Viewer.desktop");
 const QString agentName = QString::fromLatin1(ReminderAgent::busName);
 
 // dunst for this test: a left click runs the default action (its own default
-// only closes), and every notification shown is written to a file.
+// only closes), two alike notifications are not merged into one, and every
+// notification shown is written to a file.
 constexpr char dunstConfig[] = R"([global]
     mouse_left_click = do_action, close_current
+    stack_duplicates = false
     idle_threshold = 0
     show_indicators = no
 [record]
@@ -84,7 +85,15 @@ bool processAlive(qint64 pid) {
     return afterName > 0 && line.mid(afterName + 2, 1) != "Z";
 }
 
-// Processes of this user whose command line holds the argument.
+// Whether the process runs on this test's session bus (not another test's).
+bool onThisBus(const QString& pid) {
+    QFile environ(QStringLiteral("/proc/") + pid + QStringLiteral("/environ"));
+    return environ.open(QIODevice::ReadOnly) &&
+           environ.read(1 << 20).split('\0').contains("DBUS_SESSION_BUS_ADDRESS=" +
+                                                      qgetenv("DBUS_SESSION_BUS_ADDRESS"));
+}
+
+// Processes on this test's bus whose command line holds the argument.
 QList<qint64> processesWithArgument(const QByteArray& argument) {
     QList<qint64> found;
     const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
@@ -96,7 +105,8 @@ QList<qint64> processesWithArgument(const QByteArray& argument) {
         QFile cmdline(QStringLiteral("/proc/") + pid + QStringLiteral("/cmdline"));
         // procfs reports a size of 0: read, do not rely on readAll's size.
         if (cmdline.open(QIODevice::ReadOnly) &&
-            cmdline.read(1 << 16).split('\0').contains(argument) && processAlive(n))
+            cmdline.read(1 << 16).split('\0').contains(argument) && processAlive(n) &&
+            onThisBus(pid))
             found.append(n);
     }
     return found;
@@ -248,13 +258,10 @@ private Q_SLOTS:
     void cleanupTestCase() {
         // No agent may outlive the test; one that is still here was started
         // by this test, and ends with it.
-        const bool agentLeft = busNameOwned(agentName);
-        if (agentLeft) {
-            const QDBusReply<uint> pid =
-                QDBusConnection::sessionBus().interface()->servicePid(agentName);
-            if (pid.isValid())
-                ::kill(pid.value(), SIGTERM);
-        }
+        const QList<qint64> agents = processesWithArgument("--reminder-agent");
+        for (qint64 pid : agents)
+            ::kill(pid_t(pid), SIGTERM);
+        const bool agentLeft = !agents.isEmpty();
         m_dunst.terminate();
         m_dunst.waitForFinished(3000);
         QVERIFY2(!agentLeft, "a reminder agent was still running");
@@ -352,6 +359,20 @@ private Q_SLOTS:
         // The agent is gone: nothing is left that could show the file.
         QVERIFY(windowsNamed(QStringLiteral("dismissed.txt")).isEmpty());
         QVERIFY(processesWithArgument(fileUrlFromPath(localPath(file)).toEncoded()).isEmpty());
+    }
+
+    // Two reminders for one file a second apart: each starts an agent, one
+    // agent shows both.
+    void twoRemindersOneAgent() {
+        const QUrl file = m_sandbox.writeFile(QStringLiteral("e2e/twice.txt"), "2\n");
+        schedule(file, 2);
+        QTest::qWait(1000);
+        schedule(file, 2);
+        QCOMPARE(ReminderStore::standard().reminders().size(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(displayedNotifications(), 2, 10000);
+        QTRY_COMPARE(processesWithArgument("--reminder-agent").size(), 1);
+        dunstctl({QStringLiteral("close-all")});
+        waitUntilAgentIsGone();
     }
 
     void answerForADeletedFileShowsNothing() {
