@@ -74,6 +74,14 @@ QStringList windowsNamed(const QString& title) {
         .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
+// Whether the process shows a pop-up (a menu) besides its window.
+bool menuIsOpen(qint64 pid) {
+    return xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                    QStringLiteral("--pid"), QString::number(pid)})
+               .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+               .size() >= 2;
+}
+
 // A process that has ended but was not reaped yet (the agent's choosers are
 // nobody's children) counts as ended.
 bool processAlive(qint64 pid) {
@@ -293,8 +301,9 @@ private Q_SLOTS:
         // Later, then "In 10 seconds", the menu's first item.
         const QPoint later =
             controlPoint(window, {file}, [](MainViewController* vc) { return vc->laterPopUp; });
+        QVERIFY(!menuIsOpen(chooser.processId()));
         click(window, later);
-        QTest::qWait(300); // the menu opens
+        QTRY_VERIFY(menuIsOpen(chooser.processId()));
         xdotool({QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return")});
         QVERIFY2(chooser.waitForFinished(10000), "the chooser did not quit after Later");
         QElapsedTimer sinceQuit;
@@ -405,7 +414,7 @@ private Q_SLOTS:
         // Opening the Later menu stops the countdown; Escape closes it again.
         click(window,
               controlPoint(window, {a, b}, [](MainViewController* vc) { return vc->laterPopUp; }));
-        QTest::qWait(300);
+        QTRY_VERIFY(menuIsOpen(chooser.processId()));
         xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
         QTRY_COMPARE(xdotool({QStringLiteral("getwindowname"), window}).trimmed(),
                      QStringLiteral("one.txt (2件)"));
