@@ -22,6 +22,8 @@ void MainViewController::showFiles() {
     messageLabel->clear();
     messageLabel->setVisible(false);
 
+    setupPreview(first);
+
     const QList<AppCandidate> candidates = loadAppCandidates(first);
     populateAppButtons(candidates, first);
 

@@ -36,6 +36,7 @@ class WindowDragHandleView;
 //   chooser/MenuActions.cpp      rule, add-app, menu opening
 //   chooser/LaterMenu.cpp        the Later menu and the custom delay dialog
 //   chooser/Reminders.cpp        scheduling the reminder of the Later menu
+//   chooser/Preview.cpp          setupPreview
 //   handlers/PersistedSettings.cpp, handlers/AppCandidates.cpp,
 //   handlers/DefaultResolution.cpp, handlers/DefaultSwitching.cpp
 class MainViewController : public QWidget {
@@ -68,6 +69,12 @@ public:
     void configure(const QList<QUrl>& fileURLs, bool isOpenAsContext = false,
                    bool skipTimer = false);
     void showFiles();
+    // Replaces the preview in the pane with the one for the file, or with none
+    // for a location that is not an existing local file.
+    void setupPreview(const QUrl& url);
+    // Whether the preview shows the file as a PDF document: by its type, or by
+    // the extension when its type is known at all.
+    static bool isPdfDocument(const QUrl& url, const std::optional<QString>& contentType);
 
     // ---- handler knowledge --------------------------------------------------
     static void recordAppUsage(const QUrl& appURL);
