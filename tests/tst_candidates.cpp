@@ -17,29 +17,30 @@
 using marvoline::AppCandidate;
 using marvoline::MainViewController;
 using marvoline::platform::registry;
+using namespace Qt::StringLiterals;
 
 namespace {
 
 const QString ownId = marvoline::AppRegistry::ownIdentifier();
 
-QUrl urlOf(const QUrl& url) {
-    return url;
-}
-QUrl urlOf(const AppCandidate& candidate) {
-    return candidate.url;
-}
-template <typename T> QStringList idsOf(const QList<T>& list) {
+QStringList idsOf(const QList<QUrl>& list) {
     QStringList ids;
-    for (const T& item : list)
-        ids.append(marvoline::displayFileName(urlOf(item)));
+    for (const QUrl& url : list)
+        ids.append(marvoline::displayFileName(url));
     return ids;
+}
+QStringList idsOf(const QList<AppCandidate>& list) {
+    QList<QUrl> urls;
+    for (const AppCandidate& candidate : list)
+        urls.append(candidate.url);
+    return idsOf(urls);
 }
 
 // "a b" -> {"a.desktop", "b.desktop"}
 QStringList desktopIds(const char* names) {
     QStringList ids = QString::fromLatin1(names).split(QLatin1Char(' '), Qt::SkipEmptyParts);
     for (QString& id : ids)
-        id += QStringLiteral(".desktop");
+        id += u".desktop"_s;
     return ids;
 }
 
@@ -53,63 +54,57 @@ void verifyShape(const QList<AppCandidate>& list) {
 
 } // namespace
 
-class TestCandidates : public QObject {
+class TestCandidates final : public QObject {
     Q_OBJECT
 
 public:
     explicit TestCandidates(marvoline::test::XdgSandbox& sandbox)
         : sb(sandbox) {
-        sb.addApp(ownId, QStringLiteral("Marvoline"));
+        sb.addApp(ownId, u"Marvoline"_s);
         for (const QString& id : desktopIds("csv-a csv-b csv-c csv-d md-a md-x mp4-a mp4-b "
                                             "remembered mp3-a mp3-b gif-a 7z-a 7z-b jpg-a png-a "
                                             "png-b bmp-a"))
-            sb.addApp(id, QStringLiteral("App ") + id.chopped(8));
-        const auto add = [this](const char* id, const char* name, const QStringList& extra = {}) {
-            sb.addApp(QString::fromLatin1(id) + QStringLiteral(".desktop"), QString::fromUtf8(name),
-                      {}, extra);
-        };
+            sb.addApp(id, u"App "_s + id.chopped(8));
         // Three entries shown as "Player", two with metainfo; a unique name with metainfo.
-        add("flac-a", "Player");
-        add("flac-b", "Other", {QStringLiteral("X-GNOME-FullName=Player")});
-        add("flac-c", "Player");
-        add("flac-d", "Tagger");
-        sb.addMetainfo(QStringLiteral("flac-a.desktop"), {QStringLiteral("2.0")});
-        sb.addMetainfo(QStringLiteral("flac-b.desktop"), {QStringLiteral("1.5")});
-        sb.addMetainfo(QStringLiteral("flac-d.desktop"), {QStringLiteral("3.1")});
-        add("name-ja", "Base",
-            {QStringLiteral("Name[ja]=ベース"), QStringLiteral("X-GNOME-FullName=Full")});
-        add("name-jafull", "Base", {QStringLiteral("X-GNOME-FullName[ja]=フル")});
-        sb.addRawDesktopFile(QStringLiteral("name.broken.desktop"), "not a desktop entry\n");
+        sb.addApp(u"flac-a.desktop"_s, u"Player"_s);
+        sb.addApp(u"flac-b.desktop"_s, u"Other"_s, {}, {u"X-GNOME-FullName=Player"_s});
+        sb.addApp(u"flac-c.desktop"_s, u"Player"_s);
+        sb.addApp(u"flac-d.desktop"_s, u"Tagger"_s);
+        sb.addMetainfo(u"flac-a.desktop"_s, {u"2.0"_s});
+        sb.addMetainfo(u"flac-b.desktop"_s, {u"1.5"_s});
+        sb.addMetainfo(u"flac-d.desktop"_s, {u"3.1"_s});
+        sb.addApp(u"name-ja.desktop"_s, u"Base"_s, {},
+                  {u"Name[ja]=ベース"_s, u"X-GNOME-FullName=Full"_s});
+        sb.addApp(u"name-jafull.desktop"_s, u"Base"_s, {}, {u"X-GNOME-FullName[ja]=フル"_s});
+        sb.addRawDesktopFile(u"name.broken.desktop"_s, "not a desktop entry\n");
 
         sb.writeMimeinfoCache({
-            {QStringLiteral("text/csv"), desktopIds("csv-a csv-b csv-c csv-d")},
-            {QStringLiteral("text/markdown"), desktopIds("md-a")},
-            {QStringLiteral("video/mp4"), desktopIds("mp4-a org.marvoline.Marvoline mp4-b")},
-            {QStringLiteral("audio/mpeg"), desktopIds("mp3-a mp3-b")},
+            {u"text/csv"_s, desktopIds("csv-a csv-b csv-c csv-d")},
+            {u"text/markdown"_s, desktopIds("md-a")},
+            {u"video/mp4"_s, desktopIds("mp4-a org.marvoline.Marvoline mp4-b")},
+            {u"audio/mpeg"_s, desktopIds("mp3-a mp3-b")},
             // The viewer is listed but installed only while the test runs.
-            {QStringLiteral("image/gif"),
-             desktopIds("gif-a org.marvoline.Marvoline org.gnome.eog")},
-            {QStringLiteral("application/x-7z-compressed"),
-             desktopIds("org.marvoline.Marvoline 7z-a 7z-b")},
-            {QStringLiteral("image/jpeg"), desktopIds("jpg-a")},
-            {QStringLiteral("image/png"), desktopIds("png-a png-b")},
-            {QStringLiteral("image/bmp"), desktopIds("bmp-a")},
-            {QStringLiteral("audio/flac"), desktopIds("flac-a flac-b flac-c flac-d")},
+            {u"image/gif"_s, desktopIds("gif-a org.marvoline.Marvoline org.gnome.eog")},
+            {u"application/x-7z-compressed"_s, desktopIds("org.marvoline.Marvoline 7z-a 7z-b")},
+            {u"image/jpeg"_s, desktopIds("jpg-a")},
+            {u"image/png"_s, desktopIds("png-a png-b")},
+            {u"image/bmp"_s, desktopIds("bmp-a")},
+            {u"audio/flac"_s, desktopIds("flac-a flac-b flac-c flac-d")},
         });
         sb.writeDefaults({
-            {QStringLiteral("text/csv"), QStringLiteral("csv-c.desktop")},
+            {u"text/csv"_s, u"csv-c.desktop"_s},
             // Does not declare the type: the registry leaves it out of its list.
-            {QStringLiteral("text/markdown"), QStringLiteral("md-x.desktop")},
-            {QStringLiteral("video/mp4"), ownId},
-            {QStringLiteral("audio/mpeg"), ownId},
-            {QStringLiteral("image/gif"), ownId},
+            {u"text/markdown"_s, u"md-x.desktop"_s},
+            {u"video/mp4"_s, ownId},
+            {u"audio/mpeg"_s, ownId},
+            {u"image/gif"_s, ownId},
         });
 
         marvoline::PreferencesStore prefs(sb.preferencesPath());
         const QString prefix = MainViewController::previousDefaultKeyPrefix;
-        const QString deleted = sb.applicationsDir() + QStringLiteral("/deleted-player.desktop");
-        prefs.setValue(prefix + QStringLiteral("video/mp4"),
-                       QString(sb.applicationsDir() + QStringLiteral("/remembered.desktop")));
+        const QString deleted = sb.applicationsDir() + u"/deleted-player.desktop"_s;
+        prefs.setValue(prefix + u"video/mp4"_s,
+                       QString(sb.applicationsDir() + u"/remembered.desktop"_s));
         for (const char* type : {"audio/mpeg", "image/gif", "image/*"})
             prefs.setValue(prefix + QString::fromLatin1(type), deleted);
 
@@ -124,7 +119,7 @@ private:
     std::unique_ptr<MainViewController> vc;
 
     QUrl file(const QString& name) const {
-        return QUrl::fromLocalFile(sb.root() + QStringLiteral("/files/") + name);
+        return QUrl::fromLocalFile(sb.root() + u"/files/"_s + name);
     }
 
 private Q_SLOTS:
@@ -142,13 +137,13 @@ private Q_SLOTS:
 
     // From here on two image viewers are installed; the more preferred one wins.
     void installImageViewers() {
-        sb.addApp(QStringLiteral("org.xfce.ristretto.desktop"), QStringLiteral("Ristretto"));
-        sb.addApp(QStringLiteral("org.gnome.eog.desktop"), QStringLiteral("Image Viewer"));
+        sb.addApp(u"org.xfce.ristretto.desktop"_s, u"Ristretto"_s);
+        sb.addApp(u"org.gnome.eog.desktop"_s, u"Image Viewer"_s);
         for (const char* id : {"org.gnome.eog.desktop", "org.xfce.ristretto.desktop"})
             QTRY_VERIFY_WITH_TIMEOUT(registry().applicationForIdentifier(QString::fromLatin1(id)),
                                      10000);
         QTRY_VERIFY_WITH_TIMEOUT(idsOf(registry().applicationsForFile(file("anim.gif")))
-                                     .contains(QStringLiteral("org.gnome.eog.desktop")),
+                                     .contains(u"org.gnome.eog.desktop"_s),
                                  10000);
         // A list that holds any viewer gets none added.
         QCOMPARE(vc->previewAppForImageIfMissing(
@@ -206,10 +201,10 @@ private Q_SLOTS:
         verifyShape(list);
         QStringList shown;
         for (const AppCandidate& c : list)
-            shown.append(c.name + QLatin1Char('|') + c.version.value_or(QStringLiteral("-")));
+            shown.append(c.name + QLatin1Char('|') + c.version.value_or(u"-"_s));
         // No metainfo: no version; a unique name: no version, metainfo or not.
-        QCOMPARE(shown, (QStringList{QStringLiteral("Player|2.0"), QStringLiteral("Player|1.5"),
-                                     QStringLiteral("Player|-"), QStringLiteral("Tagger|-")}));
+        QCOMPARE(shown,
+                 (QStringList{u"Player|2.0"_s, u"Player|1.5"_s, u"Player|-"_s, u"Tagger|-"_s}));
     }
 
     void displayNames() {
@@ -222,9 +217,9 @@ private Q_SLOTS:
         };
         // The unlocalised full name before the localised name (the full name before
         // the name: flac-b), the file name when the entry is not loadable.
-        QCOMPARE(name("name-ja.desktop"), QStringLiteral("Full"));
-        QCOMPARE(name("name-jafull.desktop"), QStringLiteral("フル"));
-        QCOMPARE(name("name.broken.desktop"), QStringLiteral("name.broken"));
+        QCOMPARE(name("name-ja.desktop"), u"Full"_s);
+        QCOMPARE(name("name-jafull.desktop"), u"フル"_s);
+        QCOMPARE(name("name.broken.desktop"), u"name.broken"_s);
     }
 };
 

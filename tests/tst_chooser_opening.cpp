@@ -1,16 +1,15 @@
 // Opening the files for real: a desktop entry whose Exec records its arguments
 // receives them, the use is counted first, the default switch is made before
 // the launch, a failed launch keeps the chooser, and nothing opens twice.
+#include "support/Chooser.h"
+#include "support/RawFiles.h"
 #include "support/TestMain.h"
 
-#include "main/MainViewController.h"
 #include "platform/FilePaths.h"
 #include "platform/PreferencesStore.h"
-#include "views/AppIconButton.h"
 
 #include <QCheckBox>
 #include <QDir>
-#include <QFile>
 #include <QJsonObject>
 #include <QLabel>
 #include <QProcess>
@@ -19,219 +18,169 @@
 #include <QToolButton>
 
 using namespace marvoline;
+using namespace Qt::StringLiterals;
+using namespace marvoline::test;
 
 namespace {
 
-const QString viewerId = QStringLiteral("org.example.Viewer.desktop");
-const QString editorId = QStringLiteral("org.example.Editor.desktop");
-const QString brokenId = QStringLiteral("org.example.Broken.desktop");
+const QString viewerId = u"org.example.Viewer.desktop"_s;
+const QString editorId = u"org.example.Editor.desktop"_s;
 
-QList<AppIconButton*> tiles(const MainViewController& vc) {
-    return vc.appStackView->findChildren<AppIconButton*>(QString(), Qt::FindDirectChildrenOnly);
+qint64 usesOf(const QUrl& app) {
+    return PreferencesStore::standard()
+        .value(MainViewController::appUsageKey)
+        .toObject()
+        .value(app.path())
+        .toInteger();
 }
 
 } // namespace
 
-class OpeningTest : public QObject {
+class TestOpening final : public QObject {
     Q_OBJECT
 
 public:
-    explicit OpeningTest(test::XdgSandbox& sandbox)
+    explicit TestOpening(XdgSandbox& sandbox)
         : m_sandbox(sandbox) {
         // Markdown files: the viewer is the default, the editor also opens them.
-        m_viewer =
-            m_sandbox.addApp(viewerId, QStringLiteral("Viewer"), {QStringLiteral("text/markdown")});
-        m_editor =
-            m_sandbox.addApp(editorId, QStringLiteral("Editor"), {QStringLiteral("text/markdown")});
+        m_sandbox.addApp(viewerId, u"Viewer"_s, {u"text/markdown"_s});
+        m_sandbox.addApp(editorId, u"Editor"_s, {u"text/markdown"_s});
         // An entry whose program disappears after the registry has read it.
-        m_brokenProgram = m_sandbox.root() + QStringLiteral("/bin/vanishing");
         QFile::copy(m_sandbox.recorderPath(), m_brokenProgram);
-        QFile::setPermissions(m_brokenProgram, QFile::ReadOwner | QFile::ExeOwner);
         m_broken = m_sandbox.addRawDesktopFile(
-            brokenId,
+            u"org.example.Broken.desktop"_s,
             "[Desktop Entry]\nType=Application\nName=Broken\nMimeType=text/x-tex;\nExec=" +
                 QFile::encodeName(m_brokenProgram) + " %F\n");
-        m_sandbox.writeMimeinfoCache({{QStringLiteral("text/markdown"), {viewerId, editorId}},
-                                      {QStringLiteral("text/x-tex"), {brokenId}}});
-        m_sandbox.writeDefaults({{QStringLiteral("text/markdown"), viewerId}});
+        m_sandbox.writeMimeinfoCache({{u"text/markdown"_s, {viewerId, editorId}},
+                                      {u"text/x-tex"_s, {u"org.example.Broken.desktop"_s}}});
+        m_sandbox.writeDefaults({{u"text/markdown"_s, viewerId}});
     }
+
+private:
+    XdgSandbox& m_sandbox;
+    RawFiles m_raw;
+    const QString m_brokenProgram = m_sandbox.root() + u"/bin/vanishing"_s;
+    QUrl m_broken;
 
 private Q_SLOTS:
     void init() { m_sandbox.clearRecords(); }
 
-    void allFilesInOrderAsSingleArguments() {
-        const QList<QByteArray> names = {"notes one.md", "it's \"quoted\".md", "$(touch pwned).md",
-                                         "semi;colon & amp.md"};
-        QList<QUrl> files;
+    void everyWayOutOpensAllFilesAsSingleArguments_data() {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<QString>("opener");
+        QTest::newRow("click on another tile") << u"tile"_s << editorId;
+        QTest::newRow("double click on the preview") << u"preview"_s << viewerId;
+        QTest::newRow("countdown runs out") << u"countdown"_s << viewerId;
+    }
+    void everyWayOutOpensAllFilesAsSingleArguments() {
+        QFETCH(QString, way);
+        QFETCH(QString, opener);
+        const QByteArray dir = QFile::encodeName(m_sandbox.root()) + "/files/";
         QList<QByteArray> paths;
-        for (const QByteArray& name : names) {
-            files.append(m_sandbox.writeFile(QString::fromUtf8(name), "# hi\n"));
-            paths.append(localPath(files.last()));
+        QList<QUrl> files;
+        for (const QByteArray name : {"notes one.md", "it's \"quoted\".md", "$(touch pwned).md",
+                                      "semi;colon & amp.md", "caf\xe9 latin1.md"}) {
+            QVERIFY(m_raw.write(paths.emplace_back(dir + name), "# hi\n"));
+            files.append(fileUrlFromPath(paths.last()));
         }
-        MainViewController vc;
-        vc.configure(files, true, false);
-        vc.showFiles();
-        QVERIFY(vc.allAppCandidates.size() >= 2);
-        QCOMPARE(vc.allAppCandidates.first().url.path(), m_viewer.path());
-
-        QSignalSpy terminate(&vc, &MainViewController::terminateRequested);
-        AppIconButton* editorTile = tiles(vc).at(1);
-        QCOMPARE(editorTile->appURL->path(), m_editor.path());
-        QTest::mouseClick(editorTile, Qt::LeftButton);
-        QVERIFY(vc.isTimerPaused);
-
-        QTRY_COMPARE(terminate.size(), 1);
-        QTRY_COMPARE(m_sandbox.recordedLaunches(editorId).size(), 1);
-        QCOMPARE(m_sandbox.recordedLaunches(editorId).first(), paths);
-        QVERIFY(m_sandbox.recordedLaunches(viewerId).isEmpty());
-        QVERIFY(!QFile::exists(m_sandbox.home() + QStringLiteral("/pwned")));
-        QVERIFY(!QFile::exists(QDir::currentPath() + QStringLiteral("/pwned")));
-
-        const QJsonObject usage =
-            PreferencesStore::standard().value(MainViewController::appUsageKey).toObject();
-        QCOMPARE(usage.value(m_editor.path()).toInteger(), 1);
-    }
-
-    void nonUtf8NameArrivesUnchanged() {
-        const QByteArray dir = QFile::encodeName(m_sandbox.root() + QStringLiteral("/files"));
-        const QByteArray path = dir + "/caf\xe9 latin1.md";
-        {
-            FILE* out = ::fopen(path.constData(), "w");
-            QVERIFY(out);
-            ::fputs("# x\n", out);
-            ::fclose(out);
+        const QUrl openerUrl = m_sandbox.appUrl(opener);
+        const qint64 usesBefore = usesOf(openerUrl);
+        const auto vc = showing(files);
+        QCOMPARE(vc->allAppCandidates.first().url.path(), m_sandbox.appUrl(viewerId).path());
+        QSignalSpy terminate(vc.get(), &MainViewController::terminateRequested);
+        if (way == u"tile") {
+            QCOMPARE(tiles(*vc).at(1)->appURL->path(), openerUrl.path());
+            QTest::mouseClick(tiles(*vc).at(1), Qt::LeftButton);
+            QVERIFY(vc->isTimerPaused);
+        } else if (way == u"preview") {
+            QTest::mouseDClick(vc->previewContainer, Qt::LeftButton);
+        } else {
+            vc->timer->setInterval(3600 * 1000);
+            for (int i = 0; i < 51; ++i)
+                vc->tick();
         }
-        MainViewController vc;
-        vc.configure({fileUrlFromPath(path)}, true, false);
-        vc.showFiles();
-        QSignalSpy terminate(&vc, &MainViewController::terminateRequested);
-        vc.onPreviewDoubleClick();
         QTRY_COMPARE(terminate.size(), 1);
-        QTRY_COMPARE(m_sandbox.recordedLaunches(viewerId).size(), 1);
-        QCOMPARE(m_sandbox.recordedLaunches(viewerId).first(), QList<QByteArray>{path});
-    }
-
-    void countdownEndOpensWithDefault() {
-        const QUrl a = m_sandbox.writeFile(QStringLiteral("a.md"), "a");
-        const QUrl b = m_sandbox.writeFile(QStringLiteral("b.md"), "b");
-        MainViewController vc;
-        vc.configure({a, b}, true, false);
-        vc.showFiles();
-        QSignalSpy terminate(&vc, &MainViewController::terminateRequested);
-        vc.timer->stop();
-        vc.timer->start(3600 * 1000);
-        for (int i = 0; i < 51; ++i)
-            vc.tick();
-        QTRY_COMPARE(terminate.size(), 1);
-        QTRY_COMPARE(m_sandbox.recordedLaunches(viewerId).size(), 1);
-        QCOMPARE(m_sandbox.recordedLaunches(viewerId).first(),
-                 (QList<QByteArray>{localPath(a), localPath(b)}));
+        QTRY_COMPARE(m_sandbox.recordedLaunches(opener).size(), 1);
+        QCOMPARE(m_sandbox.recordedLaunches(opener).first(), paths);
+        QCOMPARE(m_sandbox.recordedLaunches(opener == viewerId ? editorId : viewerId).size(), 0);
+        QVERIFY(!QFile::exists(m_sandbox.home() + u"/pwned"_s));
+        QVERIFY(!QFile::exists(QDir::currentPath() + u"/pwned"_s));
+        QCOMPARE(usesOf(openerUrl), usesBefore + 1);
     }
 
     void setDefaultSwitchMadeBeforeLaunch() {
-        const QUrl file = m_sandbox.writeFile(QStringLiteral("switch.md"), "x");
-        MainViewController vc;
-        vc.configure({file}, true, false);
-        vc.showFiles();
-        vc.setDefaultButton->setChecked(true);
-        QSignalSpy terminate(&vc, &MainViewController::terminateRequested);
+        const auto vc = showing({m_sandbox.writeFile(u"switch.md"_s, "x")});
+        vc->setDefaultButton->setChecked(true);
+        QSignalSpy terminate(vc.get(), &MainViewController::terminateRequested);
         // Right after the click, before the launch has finished, the switch is in place.
-        QTest::mouseClick(tiles(vc).at(1), Qt::LeftButton);
-        QVERIFY(vc.isLaunchInFlight() || terminate.size() == 1);
+        QTest::mouseClick(tiles(*vc).at(1), Qt::LeftButton);
+        QVERIFY(vc->isLaunchInFlight() || terminate.size() == 1);
         QCOMPARE(PreferencesStore::standard()
-                     .value(MainViewController::previousDefaultKeyPrefix +
-                            QStringLiteral("text/markdown"))
+                     .value(MainViewController::previousDefaultKeyPrefix + u"text/markdown"_s)
                      .toString(),
-                 m_viewer.path());
+                 m_sandbox.appUrl(viewerId).path());
         QProcess gio;
-        gio.start(QStringLiteral("gio"), {QStringLiteral("mime"), QStringLiteral("text/markdown")});
+        gio.start(u"gio"_s, {u"mime"_s, u"text/markdown"_s});
         QVERIFY(gio.waitForFinished(10000));
         QVERIFY2(gio.readAllStandardOutput().contains("org.marvoline.Marvoline.desktop"),
                  "gio mime does not name the chooser as default");
         QTRY_COMPARE(terminate.size(), 1);
         QTRY_COMPARE(m_sandbox.recordedLaunches(editorId).size(), 1);
-        // Undo for the other cases.
-        m_sandbox.writeDefaults({{QStringLiteral("text/markdown"), viewerId}});
+        m_sandbox.writeDefaults({{u"text/markdown"_s, viewerId}}); // undo for the other cases
     }
 
     void failedLaunchKeepsTheChooser() {
-        const QUrl file =
-            m_sandbox.writeFile(QStringLiteral("paper.tex"), "\\documentclass{article}\n");
-        MainViewController vc;
-        vc.configure({file}, true, false);
-        vc.showFiles();
-        QCOMPARE(vc.allAppCandidates.size(), 1);
+        const auto vc = showing({m_sandbox.writeFile(u"paper.tex"_s, "\\documentclass{x}\n")});
+        QCOMPARE(vc->allAppCandidates.size(), 1);
         QFile::remove(m_brokenProgram);
-
-        QSignalSpy terminate(&vc, &MainViewController::terminateRequested);
-        QSignalSpy failed(&vc, &MainViewController::launchFailed);
-        QTest::mouseClick(tiles(vc).at(0), Qt::LeftButton);
+        QSignalSpy terminate(vc.get(), &MainViewController::terminateRequested);
+        QSignalSpy failed(vc.get(), &MainViewController::launchFailed);
+        QTest::mouseClick(tiles(*vc).at(0), Qt::LeftButton);
         QTRY_COMPARE(failed.size(), 1);
-        QCOMPARE(terminate.size(), 0);
-        QVERIFY(!vc.isLaunchInFlight());
-        QVERIFY(vc.isTimerPaused);
-        QVERIFY(vc.messageLabel->isVisibleTo(&vc));
-        QVERIFY(vc.messageLabel->text().contains(QStringLiteral("Broken")));
-        // The use was counted before the launch.
-        const QJsonObject usage =
-            PreferencesStore::standard().value(MainViewController::appUsageKey).toObject();
-        QCOMPARE(usage.value(m_broken.path()).toInteger(), 1);
+        QVERIFY(!vc->isLaunchInFlight() && vc->isTimerPaused);
+        QVERIFY(vc->messageLabel->isVisibleTo(vc.get()));
+        QVERIFY(vc->messageLabel->text().contains(u"Broken"_s));
+        QCOMPARE(usesOf(m_broken), 1); // counted before the launch
         // The countdown cannot take over afterwards.
         for (int i = 0; i < 60; ++i)
-            vc.tick();
+            vc->tick();
         QCOMPARE(terminate.size(), 0);
     }
 
     void choicesWhileLaunchingAreIgnored() {
-        const QUrl file = m_sandbox.writeFile(QStringLiteral("twice.md"), "x");
-        MainViewController vc;
-        vc.configure({file}, true, false);
-        vc.showFiles();
-        QSignalSpy terminate(&vc, &MainViewController::terminateRequested);
-        QTest::mouseClick(tiles(vc).at(1), Qt::LeftButton);
-        QVERIFY(vc.isLaunchInFlight());
-        QTest::mouseClick(tiles(vc).at(0), Qt::LeftButton);
-        vc.onPreviewDoubleClick();
+        const auto vc = showing({m_sandbox.writeFile(u"twice.md"_s, "x")});
+        QSignalSpy terminate(vc.get(), &MainViewController::terminateRequested);
+        QTest::mouseClick(tiles(*vc).at(1), Qt::LeftButton);
+        QVERIFY(vc->isLaunchInFlight());
+        QTest::mouseClick(tiles(*vc).at(0), Qt::LeftButton);
+        vc->onPreviewDoubleClick();
+        vc->onCloseTapped();
         QTRY_COMPARE(terminate.size(), 1);
-        QTest::qWait(300);
+        QTest::qWait(300); // a second launch would have been recorded by now
         QCOMPARE(m_sandbox.recordedLaunches(editorId).size(), 1);
         QCOMPARE(m_sandbox.recordedLaunches(viewerId).size(), 0);
         QCOMPARE(terminate.size(), 1);
     }
 
     void closeOpensNothing() {
-        const QUrl file = m_sandbox.writeFile(QStringLiteral("close.md"), "x");
-        MainViewController vc;
-        vc.configure({file}, true, false);
-        vc.showFiles();
-        QSignalSpy terminate(&vc, &MainViewController::terminateRequested);
-        QTest::mouseClick(vc.closeButton, Qt::LeftButton);
+        const auto vc = showing({m_sandbox.writeFile(u"close.md"_s, "x")});
+        QSignalSpy terminate(vc.get(), &MainViewController::terminateRequested);
+        QTest::mouseClick(vc->closeButton, Qt::LeftButton);
         QCOMPARE(terminate.size(), 1);
-        QVERIFY(vc.isTimerPaused);
-        QTest::qWait(200);
-        QVERIFY(m_sandbox.recordedLaunches(viewerId).isEmpty());
-        QVERIFY(m_sandbox.recordedLaunches(editorId).isEmpty());
+        QVERIFY(vc->isTimerPaused);
+        QTest::qWait(200); // a launch would have been recorded by now
+        QVERIFY(QDir(m_sandbox.recordsDir()).isEmpty());
     }
 
     void doubleClickWithoutCandidatesDoesNothing() {
-        const QUrl file = m_sandbox.writeFile(QStringLiteral("nothing.unknownext"), "x");
-        MainViewController vc;
-        vc.configure({file}, true, false);
-        vc.showFiles();
-        QVERIFY(vc.allAppCandidates.isEmpty());
-        QSignalSpy terminate(&vc, &MainViewController::terminateRequested);
-        QTest::mouseDClick(vc.previewContainer, Qt::LeftButton);
-        QVERIFY(!vc.isTimerPaused);
+        const auto vc = showing({m_sandbox.writeFile(u"nothing.unknownext"_s, "x")});
+        QVERIFY(vc->allAppCandidates.isEmpty());
+        QSignalSpy terminate(vc.get(), &MainViewController::terminateRequested);
+        QTest::mouseDClick(vc->previewContainer, Qt::LeftButton);
+        QVERIFY(!vc->isTimerPaused);
         QCOMPARE(terminate.size(), 0);
     }
-
-private:
-    test::XdgSandbox& m_sandbox;
-    QUrl m_viewer;
-    QUrl m_editor;
-    QUrl m_broken;
-    QString m_brokenProgram;
 };
 
-MARVOLINE_TEST_MAIN(OpeningTest)
+MARVOLINE_TEST_MAIN(TestOpening)
 #include "tst_chooser_opening.moc"

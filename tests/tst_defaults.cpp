@@ -10,17 +10,15 @@
 
 #include <QCheckBox>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QJsonObject>
 #include <QProcess>
 
 #include <memory>
-#include <utility>
 
 using marvoline::MainViewController;
 using marvoline::PreferencesStore;
 using marvoline::platform::registry;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -37,57 +35,56 @@ QByteArray readRaw(const QString& path) {
 QString defaultSeenByGio(const char* type) {
     QProcess gio;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    env.insert(u"LC_ALL"_s, u"C"_s);
     gio.setProcessEnvironment(env);
-    gio.start(QStringLiteral("gio"), {QStringLiteral("mime"), QString::fromLatin1(type)});
+    gio.start(u"gio"_s, {u"mime"_s, QString::fromLatin1(type)});
     gio.waitForFinished(30000);
-    const QString first =
-        QString::fromUtf8(gio.readAllStandardOutput()).section(QLatin1Char('\n'), 0, 0);
-    return first.startsWith(QStringLiteral("Default application for"))
-               ? first.section(QStringLiteral(": "), -1)
-               : first;
+    const QString first = QString::fromUtf8(gio.readAllStandardOutput()).section(u'\n', 0, 0);
+    return first.startsWith(u"Default application for"_s) ? first.section(u": "_s, -1) : first;
 }
 
 } // namespace
 
-class TestDefaults : public QObject {
+class TestDefaults final : public QObject {
     Q_OBJECT
 
 public:
     explicit TestDefaults(marvoline::test::XdgSandbox& sandbox)
         : sb(sandbox) {
-        for (const char* id : {"pictures.desktop", "reader.desktop", "bitmaps.desktop"})
-            sb.addApp(QString::fromLatin1(id), QString::fromLatin1(id).chopped(8));
-        QMap<QString, QStringList> lists{
-            {QStringLiteral("image/bmp"), {QStringLiteral("bitmaps.desktop")}},
-            {QStringLiteral("application/pdf"), {QStringLiteral("reader.desktop")}}};
-        QMap<QString, QString> defaults{
-            {QStringLiteral("application/pdf"), QStringLiteral("reader.desktop")}};
+        for (const char* id : {"pictures", "reader", "bitmaps"})
+            sb.addApp(QLatin1String(id) + u".desktop"_s, QLatin1String(id));
+        QMap<QString, QStringList> lists{{u"image/bmp"_s, {u"bitmaps.desktop"_s}},
+                                         {u"application/pdf"_s, {u"reader.desktop"_s}}};
+        QMap<QString, QString> defaults{{u"application/pdf"_s, u"reader.desktop"_s}};
         for (const char* type : {"image/png", "image/jpeg", "image/gif", "image/tiff"}) {
-            lists.insert(QString::fromLatin1(type), {QStringLiteral("pictures.desktop")});
-            defaults.insert(QString::fromLatin1(type), QStringLiteral("pictures.desktop"));
+            lists.insert(QLatin1String(type), {u"pictures.desktop"_s});
+            defaults.insert(QLatin1String(type), u"pictures.desktop"_s);
         }
         sb.writeMimeinfoCache(lists);
         sb.writeDefaults(defaults);
         for (const char* name :
              {"shot.png", "photo.jpg", "anim.gif", "scan.tiff", "old.bmp", "report.pdf", "pack.7z"})
-            sb.writeFile(QString::fromLatin1(name), QByteArray("some content of ") + name);
+            sb.writeFile(QLatin1String(name), "some content of "_ba + name);
     }
 
 private:
     marvoline::test::XdgSandbox& sb;
     std::unique_ptr<MainViewController> vc;
-    QJsonObject pngKeysForPictures; // pictures.desktop remembered for PNG and "image/*"
 
     QUrl file(const char* name) const {
-        return QUrl::fromLocalFile(sb.root() + QStringLiteral("/files/") +
-                                   QString::fromLatin1(name));
+        return QUrl::fromLocalFile(sb.root() + u"/files/"_s + QLatin1String(name));
     }
-    QString app(const char* id) const { return sb.appUrl(QString::fromLatin1(id)).toLocalFile(); }
+    QString app(const char* id) const { return sb.appUrl(QLatin1String(id)).toLocalFile(); }
     QJsonObject prefs() const { return PreferencesStore(sb.preferencesPath()).read(); }
+    QJsonObject remembered(const QString& app, const QStringList& types) const {
+        QJsonObject keys;
+        for (const QString& type : types)
+            keys.insert(prefix + type, app);
+        return keys;
+    }
     QString previous(const char* fileName) const {
         const std::optional<QUrl> url = vc->loadPreviousDefault(file(fileName));
-        return url ? url->toLocalFile() : QStringLiteral("none");
+        return url ? url->toLocalFile() : u"none"_s;
     }
     void save(const char* fileName, const QString& appPath) {
         MainViewController::savePreviousDefault(file(fileName), QUrl::fromLocalFile(appPath));
@@ -99,41 +96,35 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase() {
-        vc = std::make_unique<MainViewController>();
-        QVERIFY(vc->setDefaultButton);
-        pngKeysForPictures = {{prefix + QStringLiteral("image/png"), app("pictures.desktop")},
-                              {prefix + QStringLiteral("image/*"), app("pictures.desktop")}};
-    }
+    void initTestCase() { vc = std::make_unique<MainViewController>(); }
     void init() { QFile::remove(sb.preferencesPath()); }
 
     void previousDefaultKeys() {
         // An image type fills its own key and "image/*"; the path without a trailing slash.
-        save("shot.png", app("pictures.desktop") + QLatin1Char('/'));
-        QCOMPARE(prefs(), pngKeysForPictures);
+        save("shot.png", app("pictures.desktop") + u'/');
+        QCOMPARE(prefs(), remembered(app("pictures.desktop"), {u"image/png"_s, u"image/*"_s}));
         // Other types, BMP among them, fill their own key only; an unknown type nothing.
         save("old.bmp", app("bitmaps.desktop"));
         save("report.pdf", app("reader.desktop"));
         save("missing.png", app("reader.desktop"));
-        QJsonObject expected = pngKeysForPictures;
-        expected.insert(prefix + QStringLiteral("image/bmp"), app("bitmaps.desktop"));
-        expected.insert(prefix + QStringLiteral("application/pdf"), app("reader.desktop"));
+        QJsonObject expected = remembered(app("pictures.desktop"), {u"image/png"_s, u"image/*"_s});
+        expected.insert(prefix + u"image/bmp"_s, app("bitmaps.desktop"));
+        expected.insert(prefix + u"application/pdf"_s, app("reader.desktop"));
         QCOMPARE(prefs(), expected);
     }
 
     void previousDefaultLookup() {
-        QCOMPARE(previous("shot.png"), QStringLiteral("none"));
+        QCOMPARE(previous("shot.png"), u"none"_s);
         PreferencesStore store(sb.preferencesPath());
-        store.setValue(prefix + QStringLiteral("image/*"), app("pictures.desktop"));
+        store.setValue(prefix + u"image/*"_s, app("pictures.desktop"));
         QCOMPARE(previous("anim.gif"), app("pictures.desktop"));
-        QCOMPARE(previous("old.bmp"), QStringLiteral("none")); // not one of the image types
+        QCOMPARE(previous("old.bmp"), u"none"_s); // not one of the image types
         // The exact key first; a deleted, relative or non-text entry is passed over and kept.
-        const QString exactKey = prefix + QStringLiteral("image/png");
+        const QString exactKey = prefix + u"image/png"_s;
         store.setValue(exactKey, app("bitmaps.desktop"));
         QCOMPARE(previous("shot.png"), app("bitmaps.desktop"));
-        for (const QJsonValue& unusable :
-             {QJsonValue(app("deleted.desktop")), QJsonValue(QStringLiteral("bitmaps.desktop")),
-              QJsonValue(42)}) {
+        for (const QJsonValue& unusable : {QJsonValue(app("deleted.desktop")),
+                                           QJsonValue(u"bitmaps.desktop"_s), QJsonValue(42)}) {
             store.setValue(exactKey, unusable);
             QCOMPARE(previous("shot.png"), app("pictures.desktop"));
             QCOMPARE(store.value(exactKey), unusable);
@@ -141,26 +132,25 @@ private Q_SLOTS:
     }
 
     void nothingHappensWithoutContextOrCheckBox() {
-        const QByteArray mimeapps = readRaw(sb.configHome() + QStringLiteral("/mimeapps.list"));
+        const QByteArray mimeapps = readRaw(sb.configHome() + u"/mimeapps.list"_s);
         QVERIFY(!mimeapps.isEmpty());
         for (const auto& [context, checked] :
-             {std::pair{false, true}, std::pair{true, false}, std::pair{false, false}}) {
+             {std::pair{false, true}, {true, false}, {false, false}}) {
             leave("anim.gif", context, checked);
             QVERIFY(!QFileInfo::exists(sb.preferencesPath()));
-            QCOMPARE(readRaw(sb.configHome() + QStringLiteral("/mimeapps.list")), mimeapps);
-            QVERIFY(!QFileInfo::exists(sb.dataHome() + QStringLiteral("/applications/") + ownId));
-            QCOMPARE(registry().applicationForIdentifier(ownId), std::nullopt);
+            QCOMPARE(readRaw(sb.configHome() + u"/mimeapps.list"_s), mimeapps);
+            QVERIFY(!QFileInfo::exists(sb.dataHome() + u"/applications/"_s + ownId));
         }
-        QCOMPARE(defaultSeenByGio("image/gif"), QStringLiteral("pictures.desktop"));
+        QCOMPARE(defaultSeenByGio("image/gif"), u"pictures.desktop"_s);
     }
 
     void switchingRemembersTheReplacedDefault() {
         leave("shot.png");
-        QCOMPARE(prefs(), pngKeysForPictures);
+        QCOMPARE(prefs(), remembered(app("pictures.desktop"), {u"image/png"_s, u"image/*"_s}));
         // Registered, and the default for PNG only.
         QVERIFY(registry().applicationForIdentifier(ownId));
         QCOMPARE(defaultSeenByGio("image/png"), ownId);
-        QCOMPARE(defaultSeenByGio("image/jpeg"), QStringLiteral("pictures.desktop"));
+        QCOMPARE(defaultSeenByGio("image/jpeg"), u"pictures.desktop"_s);
         // The chooser now offers what it replaced as the default.
         const QList<marvoline::AppCandidate> list = vc->loadAppCandidates(file("shot.png"));
         QVERIFY(!list.isEmpty() && list.first().isDefault);
@@ -168,7 +158,7 @@ private Q_SLOTS:
 
         // Leaving while the chooser is the default remembers nothing new.
         PreferencesStore(sb.preferencesPath())
-            .setValue(prefix + QStringLiteral("image/png"), app("reader.desktop"));
+            .setValue(prefix + u"image/png"_s, app("reader.desktop"));
         QJsonObject expected = prefs();
         leave("shot.png");
         QCOMPARE(prefs(), expected);
@@ -176,7 +166,7 @@ private Q_SLOTS:
 
         // A PDF adds its own key and leaves the image keys alone.
         leave("report.pdf");
-        expected.insert(prefix + QStringLiteral("application/pdf"), app("reader.desktop"));
+        expected.insert(prefix + u"application/pdf"_s, app("reader.desktop"));
         QCOMPARE(prefs(), expected);
         QCOMPARE(defaultSeenByGio("application/pdf"), ownId);
     }
@@ -196,7 +186,7 @@ private Q_SLOTS:
         QVERIFY(QFile(folder).open(QIODevice::WriteOnly));
         leave("scan.tiff");
         QCOMPARE(defaultSeenByGio("image/tiff"), ownId);
-        QCOMPARE(previous("scan.tiff"), QStringLiteral("none"));
+        QCOMPARE(previous("scan.tiff"), u"none"_s);
         QVERIFY(QFile::remove(folder));
     }
 };

@@ -32,7 +32,7 @@ std::optional<QByteArray> fakeUserHome(const QByteArray& name) {
 
 } // namespace
 
-class TestIntake : public QObject {
+class TestIntake final : public QObject {
     Q_OBJECT
 
 public:

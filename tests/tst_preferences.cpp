@@ -2,38 +2,29 @@
 
 #include "main/MainViewController.h"
 #include "platform/PreferencesStore.h"
+#include "support/RawFiles.h"
 #include "support/TestMain.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 
 #include <algorithm>
-#include <limits>
 
 using marvoline::MainViewController;
 using marvoline::PreferencesStore;
+using namespace Qt::StringLiterals;
 
 namespace {
-
-void writeRaw(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 QByteArray readRaw(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-QJsonObject parsedFile(const QString& path) {
-    const QJsonDocument doc = QJsonDocument::fromJson(readRaw(path));
-    return doc.isObject() ? doc.object() : QJsonObject();
+QJsonObject parsed(const QByteArray& json) {
+    return QJsonDocument::fromJson(json).object();
 }
 
 void countUse(const QString& app) {
@@ -42,7 +33,7 @@ void countUse(const QString& app) {
 
 } // namespace
 
-class TestPreferences : public QObject {
+class TestPreferences final : public QObject {
     Q_OBJECT
 
 public:
@@ -51,14 +42,13 @@ public:
 
 private:
     marvoline::test::XdgSandbox& sb;
+    marvoline::test::RawFiles raw;
 
     QString folder() const { return QFileInfo(sb.preferencesPath()).absolutePath(); }
-    QJsonObject usage() const {
-        return parsedFile(sb.preferencesPath()).value(MainViewController::appUsageKey).toObject();
-    }
+    QJsonObject prefs() const { return parsed(readRaw(sb.preferencesPath())); }
+    QJsonObject usage() const { return prefs().value(MainViewController::appUsageKey).toObject(); }
     QStringList corruptCopies() const {
-        return QDir(folder()).entryList({QStringLiteral("preferences.json.corrupt-*")}, QDir::Files,
-                                        QDir::Name);
+        return QDir(folder()).entryList({u"preferences.json.corrupt-*"_s}, QDir::Files);
     }
 
 private Q_SLOTS:
@@ -69,113 +59,97 @@ private Q_SLOTS:
     }
 
     void countsUsesPerApplication() {
-        const QString viewer = sb.applicationsDir() + QStringLiteral("/viewer.desktop");
-        const QString editor = sb.applicationsDir() + QStringLiteral("/editor.desktop");
+        const QString viewer = u"/apps/viewer.desktop"_s, editor = u"/apps/editor.desktop"_s;
         countUse(viewer);
         QCOMPARE(usage(), (QJsonObject{{viewer, 1}})); // the folder is created when missing
-        countUse(viewer);
-        QCOMPARE(usage(), (QJsonObject{{viewer, 2}}));
+        // A trailing slash names the same application.
+        MainViewController::recordAppUsage(QUrl(u"file:///apps/viewer.desktop/"_s));
         countUse(editor);
         QCOMPARE(usage(), (QJsonObject{{viewer, 2}, {editor, 1}}));
-        QVERIFY(!QFileInfo::exists(sb.preferencesPath() + QStringLiteral(".lock")));
+        QVERIFY(!QFileInfo::exists(sb.preferencesPath() + u".lock"_s));
 
         // Reads see the file as it is now, not as an earlier read found it.
         PreferencesStore store = PreferencesStore::standard();
-        writeRaw(sb.preferencesPath(), R"({"k": "one"})");
-        QCOMPARE(store.value(QStringLiteral("k")).toString(), QStringLiteral("one"));
-        writeRaw(sb.preferencesPath(), R"({"k": "two"})");
-        QCOMPARE(store.value(QStringLiteral("k")).toString(), QStringLiteral("two"));
+        for (const char* value : {"one", "two"}) {
+            QVERIFY(raw.write(sb.preferencesPath(), QByteArray(R"({"k": ")") + value + "\"}"));
+            QCOMPARE(store.value(u"k"_s).toString(), QLatin1String(value));
+        }
     }
 
-    void trailingSlashCountsIntoTheSameEntry() {
-        for (const char* url : {"file:///opt/x/app.desktop", "file:///opt/x/app.desktop/",
-                                "file:///opt/x/app.desktop//"})
-            MainViewController::recordAppUsage(QUrl(QString::fromLatin1(url)));
-        QCOMPARE(usage(), (QJsonObject{{QStringLiteral("/opt/x/app.desktop"), 3}}));
-    }
-
-    void unusableCountsAreReplacedWhole_data() {
+    // What one more use of /a.desktop makes of the stored counts.
+    void storedCounts_data() {
         QTest::addColumn<QByteArray>("stored");
-        QTest::newRow("string") << QByteArray(R"("many")");
-        QTest::newRow("null") << QByteArray(R"(null)");
-        QTest::newRow("text value") << QByteArray(R"({"/a.desktop": 3, "/b.desktop": "4"})");
-        QTest::newRow("fraction") << QByteArray(R"({"/a.desktop": 3, "/b.desktop": 1.5})");
-        QTest::newRow("beyond int64") << QByteArray(R"({"/a.desktop": 3, "/b.desktop": 1e30})");
-    }
-
-    void unusableCountsAreReplacedWhole() {
-        QFETCH(QByteArray, stored);
-        const QString app = QStringLiteral("/usr/share/applications/counted.desktop");
-        writeRaw(sb.preferencesPath(),
-                 R"({"unrelated": "kept", "marvoline.appUsage": )" + stored + "}");
-        countUse(app);
-        const QJsonObject prefs = parsedFile(sb.preferencesPath());
-        QCOMPARE(prefs.value(MainViewController::appUsageKey).toObject(), (QJsonObject{{app, 1}}));
-        QCOMPARE(prefs.value(QStringLiteral("unrelated")).toString(), QStringLiteral("kept"));
-        QVERIFY(corruptCopies().isEmpty());
-    }
-
-    void integralCountsAreKept() {
+        QTest::addColumn<QByteArray>("after");
+        const QByteArray one = R"({"/a.desktop": 1})";
+        // Unusable counts are replaced whole.
+        QTest::newRow("string") << QByteArray(R"("many")") << one;
+        QTest::newRow("null") << "null"_ba << one;
+        QTest::newRow("text value") << QByteArray(R"({"/a.desktop": 3, "/b.desktop": "4"})") << one;
+        QTest::newRow("fraction") << QByteArray(R"({"/a.desktop": 3, "/b.desktop": 1.5})") << one;
+        QTest::newRow("beyond int64")
+            << QByteArray(R"({"/a.desktop": 3, "/b.desktop": 1e30})") << one;
         // 4.0 is a count too; the largest count stays instead of wrapping round.
-        writeRaw(sb.preferencesPath(), R"({"marvoline.appUsage": {"/a.desktop": 4.0,)"
-                                       R"( "/c.desktop": 9223372036854775807}})");
-        countUse(QStringLiteral("/a.desktop"));
-        countUse(QStringLiteral("/c.desktop"));
-        QCOMPARE(usage(),
-                 (QJsonObject{{QStringLiteral("/a.desktop"), 5},
-                              {QStringLiteral("/c.desktop"), std::numeric_limits<qint64>::max()}}));
+        QTest::newRow("integral") << QByteArray(R"({"/a.desktop": 4.0, "/b.desktop": 2})")
+                                  << QByteArray(R"({"/a.desktop": 5, "/b.desktop": 2})");
+        QTest::newRow("largest") << QByteArray(R"({"/a.desktop": 9223372036854775807})")
+                                 << QByteArray(R"({"/a.desktop": 9223372036854775807})");
+    }
+    void storedCounts() {
+        QFETCH(QByteArray, stored);
+        QFETCH(QByteArray, after);
+        QVERIFY(raw.write(sb.preferencesPath(),
+                          R"({"unrelated": "kept", "marvoline.appUsage": )" + stored + "}"));
+        countUse(u"/a.desktop"_s);
+        QCOMPARE(usage(), parsed(after));
+        QCOMPARE(prefs().value(u"unrelated"_s).toString(), u"kept"_s);
+        QVERIFY(corruptCopies().isEmpty());
     }
 
     void corruptFilesAreKeptAside() {
         // One after the other, quicker than the clock's resolution: no copy replaces another.
-        const QList<QByteArray> corrupt{R"({"marvoline.appUsage": {"/a.desktop": 3)",
-                                        R"(["marvoline.appUsage"])",
-                                        QByteArray("\x00\xff\xfe garbage\n", 13), QByteArray()};
+        QList<QByteArray> corrupt{R"({"marvoline.appUsage": {"/a.desktop": 3)",
+                                  R"(["marvoline.appUsage"])", "\x00\xff\xfe garbage\n"_ba, ""};
         for (qsizetype i = 0; i < corrupt.size(); ++i) {
-            writeRaw(sb.preferencesPath(), corrupt.at(i));
+            QVERIFY(raw.write(sb.preferencesPath(), corrupt.at(i)));
             QVERIFY(PreferencesStore::standard().read().isEmpty());
             // Reading alone leaves the file where it is.
             QCOMPARE(readRaw(sb.preferencesPath()), corrupt.at(i));
             QCOMPARE(corruptCopies().size(), i);
-            countUse(QStringLiteral("/a.desktop"));
-            QCOMPARE(usage(), (QJsonObject{{QStringLiteral("/a.desktop"), 1}}));
+            countUse(u"/a.desktop"_s);
+            QCOMPARE(usage(), (QJsonObject{{u"/a.desktop"_s, 1}}));
         }
         QList<QByteArray> kept;
         for (const QString& name : corruptCopies())
-            kept.append(readRaw(folder() + QLatin1Char('/') + name));
-        QList<QByteArray> expected = corrupt;
+            kept.append(readRaw(folder() + u'/' + name));
         std::sort(kept.begin(), kept.end());
-        std::sort(expected.begin(), expected.end());
-        QCOMPARE(kept, expected);
+        std::sort(corrupt.begin(), corrupt.end());
+        QCOMPARE(kept, corrupt);
     }
 
     void unwritableFolderLosesTheWrite() {
         // A file where the folder should be: no process, not even root's, can create it.
-        writeRaw(folder(), "in the way");
+        QVERIFY(raw.write(folder(), "in the way"));
         PreferencesStore store = PreferencesStore::standard();
-        QVERIFY(!store.setValue(QStringLiteral("k"), 1));
-        countUse(QStringLiteral("/a.desktop"));
+        QVERIFY(!store.setValue(u"k"_s, 1));
+        countUse(u"/a.desktop"_s);
         QVERIFY(store.read().isEmpty());
-        QCOMPARE(readRaw(folder()), QByteArray("in the way"));
+        QCOMPARE(readRaw(folder()), "in the way"_ba);
     }
 
     void concurrentProcessesLoseNoCount() {
-        const QString shared = QStringLiteral("/usr/share/applications/shared.desktop");
-        PreferencesStore::standard().setValue(QStringLiteral("kept"), QStringLiteral("yes"));
+        const QString shared = u"/usr/share/applications/shared.desktop"_s;
+        PreferencesStore::standard().setValue(u"kept"_s, u"yes"_s);
         QProcess counters[2];
         for (QProcess& p : counters) {
             p.setProcessChannelMode(QProcess::ForwardedChannels);
-            p.start(QStringLiteral(COUNT_USES_EXECUTABLE), {shared, QStringLiteral("200")});
+            p.start(QStringLiteral(COUNT_USES_EXECUTABLE), {shared, u"200"_s});
         }
         for (QProcess& p : counters) {
             QVERIFY(p.waitForFinished(120000));
-            QCOMPARE(p.exitStatus(), QProcess::NormalExit);
             QCOMPARE(p.exitCode(), 0);
         }
-        const QJsonObject prefs = parsedFile(sb.preferencesPath());
-        QCOMPARE(prefs.value(MainViewController::appUsageKey).toObject(),
-                 (QJsonObject{{shared, 400}}));
-        QCOMPARE(prefs.value(QStringLiteral("kept")).toString(), QStringLiteral("yes"));
+        QCOMPARE(usage(), (QJsonObject{{shared, 400}}));
+        QCOMPARE(prefs().value(u"kept"_s).toString(), u"yes"_s);
         QVERIFY(corruptCopies().isEmpty());
     }
 };

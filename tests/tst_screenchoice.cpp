@@ -9,10 +9,11 @@
 #include <QWidget>
 
 using namespace marvoline;
+using namespace Qt::StringLiterals;
 
 using Rects = QList<QRect>;
 
-class TestScreenChoice : public QObject {
+class TestScreenChoice final : public QObject {
     Q_OBJECT
 
 public:

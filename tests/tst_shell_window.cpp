@@ -4,58 +4,62 @@
 
 #include "main/AppDelegate.h"
 #include "main/MainViewController.h"
+#include "platform/AppRegistry.h"
 #include "platform/FilePaths.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Platform.h"
 
 #include <QCheckBox>
-#include <QFile>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QWindow>
 
 using namespace marvoline;
+using namespace Qt::StringLiterals;
 
-class ShellWindowTest : public QObject {
+class TestShellWindow final : public QObject {
     Q_OBJECT
 
 public:
-    explicit ShellWindowTest(test::XdgSandbox& sandbox)
+    explicit TestShellWindow(test::XdgSandbox& sandbox)
         : m_sandbox(sandbox) {
-        m_sandbox.addApp(QStringLiteral("org.example.Reader.desktop"), QStringLiteral("Reader"),
-                         {QStringLiteral("application/pdf"), QStringLiteral("text/plain")});
+        const QString reader = u"org.example.Reader.desktop"_s;
+        m_sandbox.addApp(reader, u"Reader"_s, {u"application/pdf"_s, u"text/plain"_s});
         // The program itself handles CSV files.
-        m_sandbox.addRawDesktopFile(AppRegistry_ownId(),
-                                    "[Desktop Entry]\nType=Application\nName=Marvoline\nExec=" +
-                                        QByteArray(MARVOLINE_EXECUTABLE) +
-                                        " %F\nMimeType=text/csv;\n");
-        m_sandbox.writeMimeinfoCache(
-            {{QStringLiteral("application/pdf"), {QStringLiteral("org.example.Reader.desktop")}},
-             {QStringLiteral("text/plain"), {QStringLiteral("org.example.Reader.desktop")}},
-             {QStringLiteral("text/csv"), {AppRegistry_ownId()}}});
+        m_sandbox.addApp(AppRegistry::ownIdentifier(), u"Marvoline"_s, {u"text/csv"_s});
+        m_sandbox.writeMimeinfoCache({{u"application/pdf"_s, {reader}},
+                                      {u"text/plain"_s, {reader}},
+                                      {u"text/csv"_s, {AppRegistry::ownIdentifier()}}});
         m_sandbox.writeDefaults(
-            {{QStringLiteral("application/pdf"), QStringLiteral("org.example.Reader.desktop")},
-             {QStringLiteral("text/csv"), AppRegistry_ownId()}});
+            {{u"application/pdf"_s, reader}, {u"text/csv"_s, AppRegistry::ownIdentifier()}});
     }
 
-    static QString AppRegistry_ownId() { return QStringLiteral("org.marvoline.Marvoline.desktop"); }
+private:
+    test::XdgSandbox& m_sandbox;
+
+    QString title(const AppDelegate& delegate) const {
+        return delegate.window->windowHandle()->title();
+    }
+    // Answers a reminder; true when its completion ran exactly once.
+    static bool answer(AppDelegate& delegate, const QVariantMap& userInfo) {
+        int completions = 0;
+        delegate.didReceiveNotificationResponse(userInfo, [&] { ++completions; });
+        return completions == 1;
+    }
 
 private Q_SLOTS:
     void title_data() {
         QTest::addColumn<QList<QUrl>>("urls");
         QTest::addColumn<QString>("expected");
         const auto url = [](const QByteArray& p) { return fileUrlFromPath(p); };
-        QTest::newRow("one file") << QList<QUrl>{url("/tmp/photo.jpg")}
-                                  << QStringLiteral("photo.jpg");
+        QTest::newRow("one file") << QList<QUrl>{url("/tmp/photo.jpg")} << u"photo.jpg"_s;
         QTest::newRow("two files")
-            << QList<QUrl>{url("/tmp/a.txt"), url("/tmp/b.txt")} << QStringLiteral("a.txt (2件)");
-        QTest::newRow("three files") << QList<QUrl>{url("/r/report.pdf"), url("/r/x"), url("/r/y")}
-                                     << QStringLiteral("report.pdf (3件)");
-        QTest::newRow("folder") << QList<QUrl>{url("/home/u/Pictures/")}
-                                << QStringLiteral("Pictures");
-        QTest::newRow("spaces") << QList<QUrl>{url("/tmp/my notes.md")}
-                                << QStringLiteral("my notes.md");
-        QTest::newRow("root") << QList<QUrl>{url("/")} << QStringLiteral("/");
+            << QList<QUrl>{url("/tmp/a.txt"), url("/tmp/b.txt")} << u"a.txt (2件)"_s;
+        QTest::newRow("three files")
+            << QList<QUrl>{url("/r/report.pdf"), url("/r/x"), url("/r/y")} << u"report.pdf (3件)"_s;
+        QTest::newRow("folder") << QList<QUrl>{url("/home/u/Pictures/")} << u"Pictures"_s;
+        QTest::newRow("spaces") << QList<QUrl>{url("/tmp/my notes.md")} << u"my notes.md"_s;
+        QTest::newRow("root") << QList<QUrl>{url("/")} << u"/"_s;
         QTest::newRow("none") << QList<QUrl>{} << QString();
     }
     void title() {
@@ -65,136 +69,109 @@ private Q_SLOTS:
     }
 
     void isOpenAsContextBothWays() {
-        const QUrl pdf = m_sandbox.writeFile(QStringLiteral("doc.pdf"), "%PDF-1.4\n%%EOF\n");
-        const QUrl csv = m_sandbox.writeFile(QStringLiteral("table.csv"), "a,b\n1,2\n");
-        const QUrl txt = m_sandbox.writeFile(QStringLiteral("plain.txt"), "hello\n");
-        QVERIFY(AppDelegate::computeIsOpenAsContext(pdf));  // another default
-        QVERIFY(!AppDelegate::computeIsOpenAsContext(csv)); // the program is the default
-        QVERIFY(AppDelegate::computeIsOpenAsContext(txt));  // no explicit default: the reader
+        const auto context = [this](const char* name, const QByteArray& text) {
+            return AppDelegate::computeIsOpenAsContext(
+                m_sandbox.writeFile(QString::fromLatin1(name), text));
+        };
+        QVERIFY(context("doc.pdf", "%PDF-1.4\n%%EOF\n")); // another default
+        QVERIFY(!context("table.csv", "a,b\n1,2\n"));     // the program is the default
+        QVERIFY(context("plain.txt", "hello\n"));         // no explicit default: the reader
         QVERIFY(AppDelegate::computeIsOpenAsContext(fileUrlFromPath("/nonexistent/x.pdf")));
     }
 
     void showWindowOnceAndReuse() {
         AppDelegate delegate;
         delegate.showWindow(); // nothing pending: nothing happens
-        QVERIFY(!delegate.window);
-        QVERIFY(!delegate.hasShownWindow());
+        QVERIFY(!delegate.window && !delegate.hasShownWindow());
 
-        const QUrl a = m_sandbox.writeFile(QStringLiteral("w/a.txt"), "a");
-        const QUrl b = m_sandbox.writeFile(QStringLiteral("w/b[*].txt"), "b");
+        const QUrl a = m_sandbox.writeFile(u"w/a.txt"_s, "a");
+        const QUrl b = m_sandbox.writeFile(u"w/b[*].txt"_s, "b");
         delegate.openUrls({a, b});
-        QVERIFY(delegate.window);
         QWidget* window = delegate.window;
         MainViewController* vc = delegate.mainViewController;
-        QVERIFY(vc);
-        QVERIFY(delegate.pendingURLs.isEmpty());
+        QVERIFY(window && vc && delegate.pendingURLs.isEmpty());
         QCOMPARE(vc->fileURLs, (QList<QUrl>{a, b}));
         QVERIFY(QTest::qWaitForWindowExposed(window));
-        QCOMPARE(window->windowHandle()->title(), QStringLiteral("a.txt (2件)"));
+        QCOMPARE(title(delegate), u"a.txt (2件)"_s);
         // At least 520 x 300, and never narrower than the options row needs.
         QCOMPARE(window->minimumHeight(), 300);
         QCOMPARE(window->minimumWidth(), std::max(520, vc->optionsStack->sizeHint().width() + 24));
         QVERIFY(window->width() >= window->minimumWidth());
         QVERIFY(vc->timer && vc->timer->isActive());
 
-        // A file name with Qt's title placeholder keeps it.
+        // The same window shows the next files; a name with Qt's title placeholder keeps it.
         delegate.openUrls({b});
-        QCOMPARE(window->windowHandle()->title(), QStringLiteral("b[*].txt"));
+        QCOMPARE(title(delegate), u"b[*].txt"_s);
         QCOMPARE(delegate.window.data(), window);
         QCOMPARE(delegate.mainViewController.data(), vc);
+        // An empty URL list changes nothing; non-file URLs are passed over.
+        delegate.openUrls({});
+        delegate.openUrls({QUrl(u"https://example.org/x.pdf"_s)});
+        QCOMPARE(vc->fileURLs, QList<QUrl>{b});
 
         // The launch check that follows finds the window and does nothing.
         QSignalSpy terminate(&delegate, &AppDelegate::terminateRequested);
         delegate.handleLaunchOrTerminate();
         QCOMPARE(terminate.size(), 0);
-
-        // An empty URL list changes nothing; non-file URLs are passed over.
-        delegate.openUrls({});
-        delegate.openUrls({QUrl(QStringLiteral("https://example.org/x.pdf"))});
-        QCOMPARE(vc->fileURLs, QList<QUrl>{b});
     }
 
-    void emptyOpenFilesEmptiesPending() {
+    void openFileEvents() {
         AppDelegate delegate;
-        delegate.pendingURLs = {fileUrlFromPath("/tmp/x")};
-        delegate.openFiles({});
-        QVERIFY(delegate.pendingURLs.isEmpty());
-        QVERIFY(!delegate.window);
         QSignalSpy terminate(&delegate, &AppDelegate::terminateRequested);
+        delegate.pendingURLs = {fileUrlFromPath("/tmp/x")};
+        delegate.openFiles({}); // empties what was pending: the launch check ends the program
+        QVERIFY(delegate.pendingURLs.isEmpty() && !delegate.window);
         delegate.handleLaunchOrTerminate();
         QCOMPARE(terminate.size(), 1);
-    }
-
-    void openFileAlwaysSucceeds() {
-        AppDelegate delegate;
+        // A single file event always succeeds, whether or not the file exists.
         QVERIFY(delegate.openFile("/nonexistent/file.txt"));
         QVERIFY(delegate.window);
         QCOMPARE(delegate.mainViewController->fileURLs.size(), 1);
     }
 
-    void reminderAnswerWhileShowingOthers() {
+    void reminderAnswers() {
         AppDelegate delegate;
-        platform::notificationCenter().setDelegate(&delegate);
-        const QUrl a = m_sandbox.writeFile(QStringLiteral("r/a.txt"), "a");
-        const QUrl b = m_sandbox.writeFile(QStringLiteral("r/b.txt"), "b");
-        const QUrl reminded = m_sandbox.writeFile(QStringLiteral("r/later.pdf"), "%PDF-1.4\n");
-        delegate.openUrls({a, b});
-        MainViewController* vc = delegate.mainViewController;
-        QVERIFY(QTest::qWaitForWindowExposed(delegate.window));
+        // Answers that show nothing.
+        for (const QVariant& path : {QVariant(), QVariant(42), QVariant(u"/nonexistent/x.pdf"_s)})
+            QVERIFY(answer(delegate,
+                           path.isNull() ? QVariantMap() : QVariantMap{{u"filePath"_s, path}}));
+        QVERIFY(!delegate.window && delegate.pendingURLs.isEmpty());
 
+        // One that starts the window shows its file without a countdown.
+        const QUrl first = m_sandbox.writeFile(u"r/first.txt"_s, "x");
+        QVERIFY(answer(delegate, {{MainViewController::laterNotificationPathKey,
+                                   QFile::decodeName(localPath(first))}}));
+        MainViewController* vc = delegate.mainViewController;
+        QVERIFY(vc && vc->skipTimer);
+        QVERIFY(!delegate.pendingSkipTimer && delegate.pendingURLs.isEmpty());
+
+        // While others are on show, through the notification centre, it replaces them.
+        const QUrl a = m_sandbox.writeFile(u"r/a.txt"_s, "a");
+        const QUrl b = m_sandbox.writeFile(u"r/b.txt"_s, "b");
+        const QUrl reminded = m_sandbox.writeFile(u"r/later.pdf"_s, "%PDF-1.4\n");
+        delegate.openUrls({a, b});
+        QVERIFY(vc->timer && vc->timer->isActive());
+        QVERIFY(QTest::qWaitForWindowExposed(delegate.window));
+        platform::notificationCenter().setDelegate(&delegate);
         int completions = 0;
         platform::notificationCenter().deliverResponse(
             {{MainViewController::laterNotificationPathKey,
               QFile::decodeName(localPath(reminded))}},
             [&] { ++completions; });
+        platform::notificationCenter().setDelegate(nullptr);
         QCOMPARE(completions, 1);
         QCOMPARE(vc->fileURLs, QList<QUrl>{reminded});
-        QCOMPARE(delegate.window->windowHandle()->title(), QStringLiteral("later.pdf"));
+        QCOMPARE(title(delegate), u"later.pdf"_s);
         QVERIFY(!vc->timerSectionStack->isVisibleTo(vc));
         QVERIFY(!vc->setDefaultButton->isVisibleTo(vc));
         QVERIFY(!vc->timer || !vc->timer->isActive());
-        QVERIFY(delegate.pendingURLs.isEmpty());
-        QVERIFY(!delegate.pendingSkipTimer);
+        QVERIFY(delegate.pendingURLs.isEmpty() && !delegate.pendingSkipTimer);
 
         // A later open event counts down again.
         delegate.openUrls({a});
         QVERIFY(vc->timer && vc->timer->isActive());
-        platform::notificationCenter().setDelegate(nullptr);
     }
-
-    void reminderAnswersThatShowNothing() {
-        AppDelegate delegate;
-        int completions = 0;
-        delegate.didReceiveNotificationResponse({}, [&] { ++completions; });
-        QCOMPARE(completions, 1);
-        delegate.didReceiveNotificationResponse({{QStringLiteral("filePath"), 42}},
-                                                [&] { ++completions; });
-        QCOMPARE(completions, 2);
-        delegate.didReceiveNotificationResponse(
-            {{QStringLiteral("filePath"), QStringLiteral("/nonexistent/deleted.pdf")}},
-            [&] { ++completions; });
-        QCOMPARE(completions, 3);
-        QVERIFY(!delegate.window);
-        QVERIFY(delegate.pendingURLs.isEmpty());
-    }
-
-    void reminderAnswerStartsTheWindowWithoutCountdown() {
-        AppDelegate delegate;
-        const QUrl file = m_sandbox.writeFile(QStringLiteral("r/fresh.txt"), "x");
-        int completions = 0;
-        delegate.didReceiveNotificationResponse(
-            {{QStringLiteral("filePath"), QFile::decodeName(localPath(file))}},
-            [&] { ++completions; });
-        QCOMPARE(completions, 1);
-        QVERIFY(delegate.mainViewController);
-        QVERIFY(delegate.mainViewController->skipTimer);
-        QVERIFY(!delegate.pendingSkipTimer);
-        QVERIFY(delegate.pendingURLs.isEmpty());
-    }
-
-private:
-    test::XdgSandbox& m_sandbox;
 };
 
-MARVOLINE_TEST_MAIN(ShellWindowTest)
+MARVOLINE_TEST_MAIN(TestShellWindow)
 #include "tst_shell_window.moc"

@@ -1,7 +1,14 @@
 #include "support/X11Desktop.h"
 
+#include "main/AppDelegate.h"
+#include "main/MainViewController.h"
+#include "platform/FilePaths.h"
+
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 namespace marvoline::test {
 
@@ -14,34 +21,34 @@ QString runTool(const QString& program, const QStringList& args, int timeoutMs) 
 }
 
 QString xdotool(const QStringList& args) {
-    return runTool(QStringLiteral("xdotool"), args);
+    return runTool(u"xdotool"_s, args);
 }
 
 int shellValue(const QString& shell, const char* key) {
-    const QRegularExpression re(QStringLiteral("^%1=(-?\\d+)$").arg(QLatin1String(key)),
+    const QRegularExpression re(u"^%1=(-?\\d+)$"_s.arg(QLatin1String(key)),
                                 QRegularExpression::MultilineOption);
     const QRegularExpressionMatch match = re.match(shell);
     return match.hasMatch() ? match.captured(1).toInt() : -1;
 }
 
 QRect windowGeometry(const QString& window) {
-    const QString shell =
-        xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
+    const QString shell = xdotool({u"getwindowgeometry"_s, u"--shell"_s, window});
     return QRect(shellValue(shell, "X"), shellValue(shell, "Y"), shellValue(shell, "WIDTH"),
                  shellValue(shell, "HEIGHT"));
 }
 
+namespace {
+
+QStringList visibleWindowsOf(qint64 pid) {
+    return xdotool({u"search"_s, u"--onlyvisible"_s, u"--pid"_s, QString::number(pid)})
+        .split(u'\n', Qt::SkipEmptyParts);
+}
+
+} // namespace
+
 QString findWindow(qint64 pid) {
     QString id;
-    (void)QTest::qWaitFor(
-        [&] {
-            id = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                          QStringLiteral("--pid"), QString::number(pid)})
-                     .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
-                     .value(0);
-            return !id.isEmpty();
-        },
-        10000);
+    (void)QTest::qWaitFor([&] { return !(id = visibleWindowsOf(pid).value(0)).isEmpty(); }, 10000);
     return id;
 }
 
@@ -53,16 +60,65 @@ WindowManager::~WindowManager() {
 bool WindowManager::start() {
     if (qEnvironmentVariableIsEmpty("DISPLAY"))
         return false;
-    m_process.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-    if (!m_process.waitForStarted())
-        return false;
-    return QTest::qWaitFor(
-        [] {
-            return runTool(QStringLiteral("xprop"),
-                           {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
-                .contains(QStringLiteral("window id"));
-        },
-        10000);
+    m_process.start(u"openbox"_s, {u"--sm-disable"_s});
+    return m_process.waitForStarted() &&
+           QTest::qWaitFor(
+               [] {
+                   return runTool(u"xprop"_s, {u"-root"_s, u"_NET_SUPPORTING_WM_CHECK"_s})
+                       .contains(u"window id"_s);
+               },
+               10000);
+}
+
+ChooserProcess::ChooserProcess(const QList<QUrl>& files)
+    : m_files(files) {
+    QStringList paths;
+    for (const QUrl& file : files)
+        paths.append(QFile::decodeName(localPath(file)));
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(QStringLiteral(MARVOLINE_EXECUTABLE), paths);
+    if (process.waitForStarted())
+        window = findWindow(process.processId());
+}
+
+std::optional<QPoint>
+ChooserProcess::locate(const std::function<QWidget*(MainViewController&)>& pick) {
+    std::optional<QPoint> at;
+    QString twinWindow;
+    {
+        AppDelegate twin;
+        twin.openUrls(m_files);
+        MainViewController* vc = twin.mainViewController;
+        if (!vc)
+            return std::nullopt;
+        vc->pauseTimer();
+        const bool laidOut = QTest::qWaitForWindowExposed(twin.window) &&
+                             QTest::qWaitFor(
+                                 [&] {
+                                     return twin.window->width() >= twin.window->minimumWidth() &&
+                                            windowGeometry(window).size() == twin.window->size();
+                                 },
+                                 4000);
+        QCoreApplication::processEvents();
+        twinWindow = QString::number(twin.window->winId());
+        if (QWidget* widget = laidOut ? pick(*vc) : nullptr; widget && widget->isVisible())
+            at = widget->mapTo(twin.window, widget->rect().center());
+    }
+    // The twin's window is gone before the pointer goes to work.
+    (void)QTest::qWaitFor(
+        [&] { return !visibleWindowsOf(QCoreApplication::applicationPid()).contains(twinWindow); });
+    xdotool({u"windowraise"_s, window});
+    return at;
+}
+
+void ChooserProcess::click(QPoint inWindow) {
+    xdotool({u"mousemove"_s, u"--window"_s, window, QString::number(inWindow.x()),
+             QString::number(inWindow.y()), u"click"_s, u"1"_s});
+}
+
+bool ChooserProcess::endsWell(int timeoutMs) {
+    return process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
 }
 
 } // namespace marvoline::test

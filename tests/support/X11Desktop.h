@@ -4,6 +4,14 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
+
+#include <functional>
+#include <optional>
+
+namespace marvoline {
+class MainViewController;
+}
 
 namespace marvoline::test {
 
@@ -29,6 +37,25 @@ public:
 
 private:
     QProcess m_process;
+};
+
+// The chooser program started for files, and its window once it is mapped.
+class ChooserProcess {
+public:
+    explicit ChooserProcess(const QList<QUrl>& files);
+    // Where, inside the program's window, is the widget that pick chooses (null: none)? The same
+    // chooser is laid out in this process, through the same start-up path, and measured once both
+    // windows have widened to fit their options row; the pointer can go to work on return.
+    std::optional<QPoint> locate(const std::function<QWidget*(MainViewController&)>& pick);
+    void click(QPoint inWindow);
+    // True when the program ends by itself within the time, with exit code 0.
+    bool endsWell(int timeoutMs);
+
+    QProcess process;
+    QString window; // empty when no window appeared
+
+private:
+    QList<QUrl> m_files;
 };
 
 } // namespace marvoline::test

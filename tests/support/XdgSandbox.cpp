@@ -53,7 +53,7 @@ XdgSandbox::XdgSandbox()
     qputenv("XDG_DATA_DIRS", QFile::encodeName(dataDir()));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome()));
     qputenv("XDG_CONFIG_DIRS", QFile::encodeName(root() + QStringLiteral("/config-dirs")));
-    qputenv("XDG_STATE_HOME", QFile::encodeName(stateHome()));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(root() + QStringLiteral("/state")));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(root() + QStringLiteral("/cache")));
     // No desktop-specific mimeapps.list may override the sandbox's.
     qputenv("XDG_CURRENT_DESKTOP", "marvoline-test");
@@ -62,37 +62,6 @@ XdgSandbox::XdgSandbox()
 }
 
 XdgSandbox::~XdgSandbox() = default;
-
-QString XdgSandbox::root() const {
-    return m_dir.path();
-}
-QString XdgSandbox::home() const {
-    return root() + QStringLiteral("/home");
-}
-QString XdgSandbox::dataHome() const {
-    return root() + QStringLiteral("/data-home");
-}
-QString XdgSandbox::dataDir() const {
-    return root() + QStringLiteral("/data");
-}
-QString XdgSandbox::configHome() const {
-    return root() + QStringLiteral("/config");
-}
-QString XdgSandbox::stateHome() const {
-    return root() + QStringLiteral("/state");
-}
-QString XdgSandbox::applicationsDir() const {
-    return dataDir() + QStringLiteral("/applications");
-}
-QString XdgSandbox::recordsDir() const {
-    return root() + QStringLiteral("/records");
-}
-QString XdgSandbox::recorderPath() const {
-    return root() + QStringLiteral("/bin/record-args");
-}
-QString XdgSandbox::preferencesPath() const {
-    return configHome() + QStringLiteral("/marvoline/preferences.json");
-}
 
 QUrl XdgSandbox::addApp(const QString& id, const QString& name, const QStringList& mimeTypes,
                         const QStringList& extraLines) {

@@ -32,16 +32,17 @@ public:
     XdgSandbox(const XdgSandbox&) = delete;
     XdgSandbox& operator=(const XdgSandbox&) = delete;
 
-    QString root() const;
-    QString home() const;
-    QString dataHome() const;
-    QString dataDir() const;
-    QString configHome() const;
-    QString stateHome() const;
-    QString applicationsDir() const; // data/applications
-    QString recordsDir() const;
-    QString recorderPath() const;
-    QString preferencesPath() const; // config/marvoline/preferences.json
+    QString root() const { return m_dir.path(); }
+    QString home() const { return root() + QStringLiteral("/home"); }
+    QString dataHome() const { return root() + QStringLiteral("/data-home"); }
+    QString dataDir() const { return root() + QStringLiteral("/data"); }
+    QString configHome() const { return root() + QStringLiteral("/config"); }
+    QString applicationsDir() const { return dataDir() + QStringLiteral("/applications"); }
+    QString recordsDir() const { return root() + QStringLiteral("/records"); }
+    QString recorderPath() const { return root() + QStringLiteral("/bin/record-args"); }
+    QString preferencesPath() const {
+        return configHome() + QStringLiteral("/marvoline/preferences.json");
+    }
 
     // Writes data/applications/<id> (id ends with ".desktop") whose Exec runs the
     // recorder with the id and %F. extraLines are appended to the group as they
