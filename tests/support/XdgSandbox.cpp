@@ -53,7 +53,7 @@ XdgSandbox::XdgSandbox()
     qputenv("XDG_DATA_DIRS", QFile::encodeName(dataDir()));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome()));
     qputenv("XDG_CONFIG_DIRS", QFile::encodeName(root() + QStringLiteral("/config-dirs")));
-    qputenv("XDG_STATE_HOME", QFile::encodeName(root() + QStringLiteral("/state")));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(stateHome()));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(root() + QStringLiteral("/cache")));
     // No desktop-specific mimeapps.list may override the sandbox's.
     qputenv("XDG_CURRENT_DESKTOP", "marvoline-test");

@@ -37,6 +37,7 @@ public:
     QString dataHome() const { return root() + QStringLiteral("/data-home"); }
     QString dataDir() const { return root() + QStringLiteral("/data"); }
     QString configHome() const { return root() + QStringLiteral("/config"); }
+    QString stateHome() const { return root() + QStringLiteral("/state"); }
     QString applicationsDir() const { return dataDir() + QStringLiteral("/applications"); }
     QString recordsDir() const { return root() + QStringLiteral("/records"); }
     QString recorderPath() const { return root() + QStringLiteral("/bin/record-args"); }
