@@ -83,9 +83,9 @@ private Q_SLOTS:
         DropTarget target;
         target.move(30, 200);
         target.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&target));
         const QString targetWindow = findWindow(QCoreApplication::applicationPid());
         QVERIFY2(!targetWindow.isEmpty(), "no drop target window appeared");
+        QTRY_VERIFY_WITH_TIMEOUT(windowGeometry(targetWindow).width() == 300, 10000);
 
         ChooserProcess chooser(files);
         QVERIFY2(!chooser.window.isEmpty(), "no chooser window appeared");
