@@ -53,7 +53,10 @@ void AppDelegate::showWindow() {
     w->setObjectName(QStringLiteral("chooserWindow"));
     w->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                       Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint);
-    w->setWindowIcon(QIcon::fromTheme(QStringLiteral("system-run")));
+    // The installed icon where the theme has it; the bundled copy when the
+    // program runs from its build folder.
+    w->setWindowIcon(QIcon::fromTheme(QStringLiteral("org.marvoline.Marvoline"),
+                                      QIcon(QStringLiteral(":/icon/org.marvoline.Marvoline.svg"))));
     w->resize(520, 420);
     w->setMinimumSize(520, 300);
     window = w;

@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a configured build folder and checks what it
+# declares (dpkg-deb --info) and what it holds (dpkg-deb --contents); then
+# unpacks it into a private XDG tree, where GIO must list its desktop entry for
+# PDF files, and asks apt whether it would install here.
+#   tests/check_package.sh BUILD_DIR
+set -euo pipefail
+build="$(cd "$1" && pwd)"
+work="$(mktemp -d "${TMPDIR:-/tmp}/marvoline-deb-XXXXXX")"
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 ||
+    { cat "$work/cpack.log" >&2; echo "FAIL: cpack" >&2; exit 1; }
+shopt -s nullglob
+debs=("$work"/out/marvoline_*.deb)
+[[ ${#debs[@]} -eq 1 ]] || { echo "FAIL: expected one marvoline_*.deb, got ${#debs[@]}" >&2; exit 1; }
+deb="${debs[0]}"
+echo "package: $(basename "$deb")"
+
+# ---- what it declares ----
+field() { dpkg-deb --field "$deb" "$1"; }
+[[ "$(field Package)" == marvoline ]] || fail "Package is '$(field Package)'"
+[[ "$(field Architecture)" == "$(dpkg --print-architecture)" ]] || fail "Architecture"
+[[ -n "$(field Version)" ]] || fail "no Version"
+[[ -n "$(field Maintainer)" ]] || fail "no Maintainer"
+[[ -n "$(field Description)" ]] || fail "no Description"
+depends="$(field Depends)"
+echo "Depends: $depends"
+has_dependency() { grep -Eq "(^|, )$(sed 's/[+.]/\\&/g' <<<"$1")( |,|$)" <<<"$depends"; }
+# What it loads or reads at run time without linking it.
+for want in libqt6svg6 shared-mime-info; do
+    has_dependency "$want" || fail "Depends lacks $want"
+done
+# A -dev package or a build tool has no place among them.
+grep -Eq -- '-dev( |,|$)|cmake|g\+\+' <<<"$depends" && fail "Depends names a build package"
+
+# ---- what it holds ----
+dpkg-deb --contents "$deb" | awk '{print $6}' | sed 's|^\./|/|' >"$work/contents"
+for path in \
+    /usr/bin/marvoline \
+    /usr/share/applications/org.marvoline.Marvoline.desktop \
+    /usr/share/icons/hicolor/scalable/apps/org.marvoline.Marvoline.svg \
+    /usr/share/icons/hicolor/48x48/apps/org.marvoline.Marvoline.png \
+    /usr/share/metainfo/org.marvoline.Marvoline.metainfo.xml \
+    /usr/share/man/man1/marvoline.1 \
+    /etc/xdg/autostart/org.marvoline.Marvoline.Reminders.desktop; do
+    grep -qx -- "$path" "$work/contents" || fail "package lacks $path"
+done
+# Nothing outside /usr but the autostart entry, which is a configuration file;
+# no caches that belong to the whole system, nothing of the build or the tests.
+grep -Ev '^/((usr|etc/xdg/autostart)(/.*)?/?)?$|^/etc/(xdg/)?$' "$work/contents" &&
+    fail "files outside /usr"
+dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./conffiles >"$work/conffiles" 2>/dev/null || true
+grep -qx /etc/xdg/autostart/org.marvoline.Marvoline.Reminders.desktop "$work/conffiles" ||
+    fail "the autostart entry is not a conffile"
+grep -E 'mimeinfo\.cache|icon-theme\.cache|/include/|tst_|bench_' "$work/contents" &&
+    fail "package holds caches, headers, tests or benchmarks"
+
+# ---- unpacked: every library the executable links comes from a dependency ----
+root="$work/root"
+dpkg-deb -x "$deb" "$root"
+needed="$(objdump -p "$root/usr/bin/marvoline" | awk '$1 == "NEEDED" {print $2}')"
+[[ -n "$needed" ]] || fail "no NEEDED libraries read from the executable"
+cache="$(ldconfig -p)"
+for library in $needed; do
+    path="$(awk -v l="$library" '$1 == l {print $NF; exit}' <<<"$cache")"
+    # dpkg may know the file by its link's path or by its real one (/lib, /usr/lib).
+    owner=""
+    for candidate in "$path" "$(realpath "$path")" "$(dirname "$path")/$(basename "$(realpath "$path")")"; do
+        owner="$(dpkg -S "$candidate" 2>/dev/null | sed -n '1s/:.*//p' || true)"
+        [[ -n "$owner" ]] && break
+    done
+    if [[ -z "$owner" ]]; then
+        fail "no package owns $library ($path)"
+    elif ! has_dependency "$owner"; then
+        fail "links $library from $owner, which Depends lacks"
+    fi
+done
+# What desktop-file-utils' dpkg trigger does when the package is installed.
+update-desktop-database -q "$root/usr/share/applications"
+sandbox="$work/xdg"
+mkdir -p "$sandbox"/{home,data,data-home,config,config-dirs,state,cache}
+ln -s /usr/share/mime "$sandbox/data/mime"
+listed="$(env -i PATH="$root/usr/bin:$PATH" HOME="$sandbox/home" LC_ALL=C.UTF-8 \
+    XDG_DATA_DIRS="$sandbox/data:$root/usr/share" XDG_DATA_HOME="$sandbox/data-home" \
+    XDG_CONFIG_HOME="$sandbox/config" XDG_CONFIG_DIRS="$sandbox/config-dirs" \
+    XDG_STATE_HOME="$sandbox/state" XDG_CACHE_HOME="$sandbox/cache" \
+    XDG_CURRENT_DESKTOP=marvoline-test GIO_USE_VFS=local \
+    gio mime application/pdf 2>&1)" || true
+echo "$listed"
+grep -q 'org\.marvoline\.Marvoline\.desktop' <<<"$listed" ||
+    fail "gio mime application/pdf does not list the package's desktop entry"
+QT_QPA_PLATFORM=offscreen "$root/usr/bin/marvoline" --version >/dev/null 2>&1 </dev/null ||
+    fail "the packaged executable does not run"
+
+# ---- every dependency can be met on this system ----
+if ! apt-get install --simulate --no-install-recommends "$deb" >"$work/apt.log" 2>&1; then
+    cat "$work/apt.log" >&2
+    fail "apt-get cannot install the package here"
+fi
+
+if [[ $failures -gt 0 ]]; then
+    echo "$failures check(s) failed" >&2
+    exit 1
+fi
+echo "package checks passed"
