@@ -1,11 +1,17 @@
 // End to end on a real X server with a window manager and a private session
 // bus: the countdown runs out and opens the files with the default; a click on
-// another application's tile opens them with that one at once.
+// another application's tile opens them with that one at once; a second
+// launch brings the chooser back to the front. The countdown also runs with the
+// chooser as a native client of a headless Wayland compositor
+// (support/with-weston.sh).
 #include "support/Chooser.h"
 #include "support/TestMain.h"
 #include "support/X11Desktop.h"
 
 #include "platform/FilePaths.h"
+
+#include <QGuiApplication>
+#include <QRegularExpression>
 
 using namespace marvoline;
 using namespace Qt::StringLiterals;
@@ -45,6 +51,8 @@ private:
 
 private Q_SLOTS:
     void initTestCase() {
+        if (onWayland())
+            return;
         QVERIFY2(m_wm.start(), "needs an X server with openbox (run under xvfb-run)");
     }
     void init() { m_sandbox.clearRecords(); }
@@ -52,6 +60,10 @@ private Q_SLOTS:
     void countdownRunsOutAndOpensWithTheDefault() {
         const QList<QUrl> files{m_sandbox.writeFile(u"e2e/first file.txt"_s, "one\n"),
                                 m_sandbox.writeFile(u"e2e/second.txt"_s, "two\n")};
+        if (onWayland()) {
+            countdownOnWayland(files);
+            return;
+        }
         ChooserProcess chooser(files);
         QVERIFY2(!chooser.window.isEmpty(), "no chooser window appeared");
         QCOMPARE(xdotool({u"getwindowname"_s, chooser.window}).trimmed(),
@@ -62,6 +74,8 @@ private Q_SLOTS:
     }
 
     void clickOnAnotherTileOpensWithIt() {
+        if (onWayland())
+            QSKIP("the click is driven by xdotool, which needs X11");
         const QList<QUrl> files{m_sandbox.writeFile(u"e2e/click.txt"_s, "click\n")};
         ChooserProcess chooser(files);
         QVERIFY2(!chooser.window.isEmpty(), "no chooser window appeared");
@@ -75,6 +89,69 @@ private Q_SLOTS:
         chooser.click(*editorTile);
         QVERIFY2(chooser.endsWell(4000), "the click did not open the files at once");
         openedOnlyWith(editorId, files);
+    }
+
+    // A second launch hands its files over with its launcher's startup ID; the
+    // running chooser shows them, takes up the ID and comes back to the front.
+    void secondLaunchRaisesTheChooser() {
+        if (onWayland())
+            QSKIP("weston's headless shell offers no activation to observe");
+        ChooserProcess chooser({m_sandbox.writeFile(u"e2e/raise one.txt"_s, "1\n")});
+        QVERIFY2(!chooser.window.isEmpty(), "no chooser window appeared");
+        const QUrl second = m_sandbox.writeFile(u"e2e/raise two.txt"_s, "2\n");
+
+        // The user puts the chooser away.
+        QTRY_COMPARE(xdotool({u"getactivewindow"_s}).trimmed(), chooser.window);
+        xdotool({u"windowminimize"_s, u"--sync"_s, chooser.window});
+        QTRY_VERIFY(xdotool({u"getactivewindow"_s}).trimmed() != chooser.window);
+
+        const QString startupId = u"marvoline-test-%1"_s.arg(QCoreApplication::applicationPid());
+        QProcess launch;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"DESKTOP_STARTUP_ID"_s, startupId);
+        launch.setProcessEnvironment(env);
+        launch.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        launch.start(QStringLiteral(MARVOLINE_EXECUTABLE), {QFile::decodeName(localPath(second))});
+        QVERIFY(launch.waitForFinished(10000));
+        QCOMPARE(launch.exitCode(), 0);
+
+        QTRY_COMPARE(xdotool({u"getwindowname"_s, chooser.window}).trimmed(), u"raise two.txt"_s);
+        QTRY_COMPARE(xdotool({u"getactivewindow"_s}).trimmed(), chooser.window);
+        QCOMPARE(runTool(u"xprop"_s, {u"-id"_s, chooser.window, u"_NET_STARTUP_ID"_s}).trimmed(),
+                 u"_NET_STARTUP_ID(UTF8_STRING) = \"%1\""_s.arg(startupId));
+    }
+
+private:
+    static bool onWayland() { return QGuiApplication::platformName() == "wayland"_L1; }
+
+    // The chooser as a Wayland client: what it asked of the compositor, from
+    // the client's side of the protocol.
+    void countdownOnWayland(const QList<QUrl>& files) {
+        QProcess chooser;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"WAYLAND_DEBUG"_s, u"client"_s);
+        chooser.setProcessEnvironment(env);
+        QStringList paths;
+        for (const QUrl& file : files)
+            paths.append(QFile::decodeName(localPath(file)));
+        chooser.start(QStringLiteral(MARVOLINE_EXECUTABLE), paths);
+        QVERIFY(chooser.waitForStarted());
+        // A toplevel with the title, configured by the compositor, and a buffer
+        // with its picture committed.
+        QString wayland;
+        QTRY_VERIFY_WITH_TIMEOUT((wayland += QString::fromUtf8(chooser.readAllStandardError()))
+                                     .contains(u".set_title(\"first file.txt (2件)\")"_s),
+                                 10000);
+        QVERIFY(m_sandbox.recordedLaunches(viewerId).isEmpty()); // not while counting down
+        QVERIFY2(chooser.waitForFinished(20000), "the countdown did not end the chooser");
+        QCOMPARE(chooser.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(chooser.exitCode(), 0);
+        wayland += QString::fromUtf8(chooser.readAllStandardError());
+        for (const char* request :
+             {"xdg_wm_base@", "xdg_surface@\\d+\\.configure\\(",
+              "wl_surface@\\d+\\.attach\\(wl_buffer@", "wl_surface@\\d+\\.commit\\("})
+            QVERIFY2(wayland.contains(QRegularExpression(QLatin1String(request))), request);
+        openedOnlyWith(viewerId, files);
     }
 };
 

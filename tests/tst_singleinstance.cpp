@@ -28,6 +28,10 @@ namespace {
 const QString busName = QString::fromLatin1(SingleInstance::busName);
 const QString objectPath = QString::fromLatin1(ApplicationService::objectPath);
 
+WindowActivation activationAt(const QSignalSpy& spy, int argument) {
+    return spy.isEmpty() ? WindowActivation() : spy.last().at(argument).value<WindowActivation>();
+}
+
 bool nameOwned() {
     return QDBusConnection::sessionBus().interface()->isServiceRegistered(busName);
 }
@@ -79,9 +83,10 @@ private:
         return process;
     }
     // 1 when the running chooser took the request, 0 when not, -1 without an answer.
-    static int forward(SingleInstance& instance, const QList<QUrl>& files) {
+    static int forward(SingleInstance& instance, const QList<QUrl>& files,
+                       const WindowActivation& activation = {}) {
         QSignalSpy forwarded(&instance, &SingleInstance::forwarded);
-        instance.forward(files);
+        instance.forward(files, activation.platformData());
         return forwarded.wait(5000) && forwarded.count() == 1 ? forwarded.at(0).at(0).toBool() : -1;
     }
     static void exitsWithZero(QProcess* process, int timeoutMs) {
@@ -117,8 +122,14 @@ private Q_SLOTS:
         const auto answered = [&](const QString& method, const QVariantList& arguments) {
             return call(to, method, arguments).type() == QDBusMessage::ReplyMessage;
         };
-        QVERIFY(answered("Activate", {QVariantMap()}));
+        // The launcher's startup ID and activation token come along; values
+        // of another type are passed over.
+        const QVariantMap startup{{"desktop-startup-id", "launcher_TIME42"},
+                                  {"activation-token", 7}};
+        QVERIFY(answered("Activate", {startup}));
         QCOMPARE(activated.count(), 1);
+        QCOMPARE(activationAt(activated, 0).startupId, "launcher_TIME42");
+        QCOMPARE(activationAt(activated, 0).activationToken, QString());
         const QStringList uris{"file:///tmp/one.txt", "", "file:///tmp/two%20words.txt"};
         const QVariantMap token{{"activation-token", "xyz"}};
         QVERIFY(answered("Open", {uris, token}));
@@ -126,6 +137,8 @@ private Q_SLOTS:
         QCOMPARE(
             opened.at(0).at(0).value<QList<QUrl>>(),
             (QList<QUrl>{fileUrlFromPath("/tmp/one.txt"), fileUrlFromPath("/tmp/two words.txt")}));
+        QCOMPARE(activationAt(opened, 1).activationToken, "xyz");
+        QCOMPARE(activationAt(opened, 1).startupId, QString());
 
         // Only accepted actions pass, with their dictionaries as plain Qt maps.
         const QVariantMap userInfo{{"filePath", "/tmp/r.pdf"}, {"count", 3}};
@@ -153,11 +166,20 @@ private Q_SLOTS:
         start(*first, "first", Role::Primary);
         start(second, "second", Role::Secondary);
         QSignalSpy opened(firstService.get(), &ApplicationService::openRequested);
+        QSignalSpy activated(firstService.get(), &ApplicationService::activateRequested);
         const QList<QUrl> files{fileUrlFromPath("/tmp/b.txt"),
                                 fileUrlFromPath("/tmp/sp ace/\xff.txt")};
-        QCOMPARE(forward(second, files), 1);
+        const WindowActivation launcher{"launcher_TIME42", "token-1"};
+        QCOMPARE(forward(second, files, launcher), 1);
         QCOMPARE(opened.count(), 1);
         QCOMPARE(opened.at(0).at(0).value<QList<QUrl>>(), files);
+        QCOMPARE(activationAt(opened, 1).startupId, launcher.startupId);
+        QCOMPARE(activationAt(opened, 1).activationToken, launcher.activationToken);
+        // Without files it asks the chooser to come to the front, with the same.
+        QCOMPARE(forward(second, {}, launcher), 1);
+        QCOMPARE(activated.count(), 1);
+        QCOMPARE(activationAt(activated, 0).startupId, launcher.startupId);
+        QCOMPARE(activationAt(activated, 0).activationToken, launcher.activationToken);
         QCOMPARE(forward(*first, files), 0); // the primary has nobody to forward to
 
         // On its way out the first refuses: the files must not be reported as taken.

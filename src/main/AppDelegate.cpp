@@ -80,12 +80,8 @@ void AppDelegate::openFiles(const QList<QByteArray>& paths) {
         showWindow();
 }
 
-void AppDelegate::activate() {
-    if (!window)
-        return;
-    window->show();
-    window->raise();
-    window->activateWindow();
+void AppDelegate::activate(const WindowActivation& activation) {
+    activateWindow(window, activation);
 }
 
 void AppDelegate::didReceiveNotificationResponse(const QVariantMap& userInfo,

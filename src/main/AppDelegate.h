@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/NotificationCenter.h"
+#include "platform/WindowActivation.h"
 
 #include <QList>
 #include <QObject>
@@ -36,8 +37,9 @@ public:
     void openUrls(const QList<QUrl>& urls);
     bool openFile(const QByteArray& path);
     void openFiles(const QList<QByteArray>& paths);
-    // Brings the chooser to the front, if there is one.
-    void activate();
+    // Brings the chooser to the front, if there is one, with what a launcher
+    // gave for that.
+    void activate(const WindowActivation& activation = {});
 
     // Reminder answers.
     void didReceiveNotificationResponse(const QVariantMap& userInfo,

@@ -31,7 +31,8 @@ std::optional<QVariantMap> reminderResponseArgument(const QList<QByteArray>& arg
 
 } // namespace
 
-int runApplication(QApplication& app, int argc, char** argv) {
+int runApplication(QApplication& app, int argc, char** argv,
+                   const WindowActivation& launchActivation) {
     QApplication::setApplicationName(QStringLiteral("marvoline"));
     // No display name: Qt would append it to the window title, which names the files only.
     QApplication::setDesktopFileName(QStringLiteral("org.marvoline.Marvoline"));
@@ -54,7 +55,7 @@ int runApplication(QApplication& app, int argc, char** argv) {
     QObject::connect(&delegate, &AppDelegate::terminateRequested, &app, &QCoreApplication::quit);
     delegate.applicationWillFinishLaunching(arguments);
 
-    LaunchCoordinator launch(delegate);
+    LaunchCoordinator launch(delegate, launchActivation);
     if (reminderResponse)
         launch.setReminderResponse(*reminderResponse);
     QObject::connect(&launch, &LaunchCoordinator::handedOver, &app,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/WindowActivation.h"
+
 class QApplication;
 class QCoreApplication;
 
@@ -7,12 +9,15 @@ namespace marvoline {
 
 // Runs the program in an application object made by the caller: intake of the
 // command line (argv, as raw bytes), the single-instance hand-over, the chooser,
-// and the event loop. Returns the process's exit status.
+// and the event loop. launchActivation is what the launcher gave the process
+// (read before the application object was made). Returns the process's exit
+// status.
 //
 // "--reminder-response <file URI>" as the only arguments is the reminder
 // agent handing over the user's answer to a reminder: the file is shown as a
 // reminder answer, without countdown.
-int runApplication(QApplication& app, int argc, char** argv);
+int runApplication(QApplication& app, int argc, char** argv,
+                   const WindowActivation& launchActivation = {});
 
 // Whether the command line asks for the reminder agent ("--reminder-agent").
 bool isReminderAgentCommand(int argc, char** argv);

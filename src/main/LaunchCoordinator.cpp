@@ -6,9 +6,11 @@
 
 namespace marvoline {
 
-LaunchCoordinator::LaunchCoordinator(AppDelegate& delegate, QObject* parent)
+LaunchCoordinator::LaunchCoordinator(AppDelegate& delegate, WindowActivation launchActivation,
+                                     QObject* parent)
     : QObject(parent)
     , m_delegate(delegate)
+    , m_launchActivation(std::move(launchActivation))
     , m_instance(m_service) {
     m_service.setAcceptedActions({QString::fromLatin1(ApplicationService::reminderResponseAction)});
 
@@ -20,7 +22,7 @@ LaunchCoordinator::LaunchCoordinator(AppDelegate& delegate, QObject* parent)
                 QString::fromLatin1(ApplicationService::reminderResponseAction),
                 {QVariant::fromValue(*m_reminderResponse)});
         else
-            m_instance.forward(m_delegate.pendingURLs);
+            m_instance.forward(m_delegate.pendingURLs, m_launchActivation.platformData());
     });
     connect(&m_instance, &SingleInstance::forwarded, this, [this](bool ok) {
         if (ok)
@@ -47,7 +49,11 @@ void LaunchCoordinator::runHere() {
     if (m_running)
         return;
     m_running = true;
-    connect(&m_service, &ApplicationService::openRequested, &m_delegate, &AppDelegate::openUrls);
+    connect(&m_service, &ApplicationService::openRequested, &m_delegate,
+            [this](const QList<QUrl>& urls, const WindowActivation& activation) {
+                m_delegate.openUrls(urls);
+                m_delegate.activate(activation);
+            });
     connect(&m_service, &ApplicationService::activateRequested, &m_delegate,
             &AppDelegate::activate);
     connect(&m_service, &ApplicationService::actionRequested, this,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/WindowActivation.h"
 #include "platform/dbus/ApplicationService.h"
 #include "platform/dbus/SingleInstance.h"
 
@@ -22,7 +23,10 @@ class LaunchCoordinator : public QObject {
     Q_OBJECT
 
 public:
-    explicit LaunchCoordinator(AppDelegate& delegate, QObject* parent = nullptr);
+    // launchActivation is what this process's launcher gave it; a hand-over
+    // passes it on, so that the running chooser may come to the front.
+    explicit LaunchCoordinator(AppDelegate& delegate, WindowActivation launchActivation = {},
+                               QObject* parent = nullptr);
 
     // A reminder answer this process was started with: delivered to the
     // delegate once the process knows it shows the chooser, or handed to the
@@ -44,6 +48,7 @@ private:
     void onActionRequested(const QString& actionName, const QVariantList& parameter);
 
     AppDelegate& m_delegate;
+    const WindowActivation m_launchActivation;
     ApplicationService m_service;
     SingleInstance m_instance;
     std::optional<QVariantMap> m_reminderResponse;

@@ -8,6 +8,10 @@ int main(int argc, char** argv) {
         QCoreApplication app(argc, argv);
         return marvoline::runReminderAgent(app);
     }
+    // Qt's X11 plugin takes DESKTOP_STARTUP_ID out of the environment when the
+    // application object is made.
+    const marvoline::WindowActivation launchActivation =
+        marvoline::WindowActivation::fromEnvironment();
     QApplication app(argc, argv);
-    return marvoline::runApplication(app, argc, argv);
+    return marvoline::runApplication(app, argc, argv, launchActivation);
 }

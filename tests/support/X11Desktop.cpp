@@ -60,6 +60,12 @@ WindowManager::~WindowManager() {
 bool WindowManager::start() {
     if (qEnvironmentVariableIsEmpty("DISPLAY"))
         return false;
+    // openbox needs the system's configuration and theme, which the test's XDG
+    // sandbox hides: without them it ends as soon as a window is mapped.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"XDG_CONFIG_DIRS"_s, u"/etc/xdg"_s);
+    env.insert(u"XDG_DATA_DIRS"_s, u"/usr/local/share:/usr/share"_s);
+    m_process.setProcessEnvironment(env);
     m_process.start(u"openbox"_s, {u"--sm-disable"_s});
     return m_process.waitForStarted() &&
            QTest::qWaitFor(

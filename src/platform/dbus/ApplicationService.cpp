@@ -36,6 +36,13 @@ QVariant plainValue(const QVariant& value) {
     return value;
 }
 
+WindowActivation activationOf(const QVariantMap& platformData) {
+    QVariantMap plain = platformData;
+    for (auto it = plain.begin(); it != plain.end(); ++it)
+        it.value() = plainValue(it.value());
+    return WindowActivation::fromPlatformData(plain);
+}
+
 } // namespace
 
 ApplicationService::ApplicationService(QObject* parent)
@@ -68,17 +75,15 @@ bool ApplicationService::refuseWhenClosing() {
 }
 
 void ApplicationService::Activate(const QVariantMap& platformData) {
-    Q_UNUSED(platformData)
     if (refuseWhenClosing())
         return;
-    Q_EMIT activateRequested();
+    Q_EMIT activateRequested(activationOf(platformData));
 }
 
 void ApplicationService::Open(const QStringList& uris, const QVariantMap& platformData) {
-    Q_UNUSED(platformData)
     if (refuseWhenClosing())
         return;
-    Q_EMIT openRequested(urlsFromUris(uris));
+    Q_EMIT openRequested(urlsFromUris(uris), activationOf(platformData));
 }
 
 void ApplicationService::ActivateAction(const QString& actionName, const QVariantList& parameter,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/WindowActivation.h"
+
 #include <QDBusContext>
 #include <QList>
 #include <QObject>
@@ -54,8 +56,10 @@ public Q_SLOTS:
                                      const QVariantMap& platformData);
 
 Q_SIGNALS:
-    void activateRequested();
-    void openRequested(const QList<QUrl>& urls);
+    // activation is what the caller's launcher gave it to bring a window to
+    // the front (the platform data's "desktop-startup-id", "activation-token").
+    void activateRequested(const marvoline::WindowActivation& activation);
+    void openRequested(const QList<QUrl>& urls, const marvoline::WindowActivation& activation);
     // parameter holds plain Qt values: dictionaries arrive as QVariantMap,
     // arrays of strings as QStringList, other arrays as QVariantList.
     void actionRequested(const QString& actionName, const QVariantList& parameter);

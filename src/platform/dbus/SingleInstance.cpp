@@ -97,7 +97,7 @@ void SingleInstance::decide(Role role) {
     });
 }
 
-void SingleInstance::forward(const QList<QUrl>& files) {
+void SingleInstance::forward(const QList<QUrl>& files, const QVariantMap& platformData) {
     if (m_role != Role::Secondary) {
         QTimer::singleShot(0, this, [this] { Q_EMIT forwarded(false); });
         return;
@@ -109,14 +109,14 @@ void SingleInstance::forward(const QList<QUrl>& files) {
     QDBusMessage call;
     if (files.isEmpty()) {
         call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Activate"));
-        call << QVariantMap();
+        call << platformData;
     } else {
         QStringList uris;
         uris.reserve(files.size());
         for (const QUrl& file : files)
             uris.append(QString::fromLatin1(file.toEncoded()));
         call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Open"));
-        call << uris << QVariantMap();
+        call << uris << platformData;
     }
     sendToPrimary(call);
 }

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QUrl>
 #include <QVariantList>
+#include <QVariantMap>
 
 namespace marvoline {
 
@@ -41,10 +42,11 @@ public:
     void start(const QDBusConnection& connection);
 
     // Hands the files to the running chooser (Open), or asks it to come to the
-    // front (Activate) when there are none. Only a secondary instance can
-    // forward; forwarded(ok) follows when the answer has arrived (false for an
-    // error, a timeout, or when this instance is not secondary).
-    void forward(const QList<QUrl>& files);
+    // front (Activate) when there are none, with this process's platform data
+    // (see WindowActivation). Only a secondary instance can forward;
+    // forwarded(ok) follows when the answer has arrived (false for an error, a
+    // timeout, or when this instance is not secondary).
+    void forward(const QList<QUrl>& files, const QVariantMap& platformData = {});
     // Hands an action of org.freedesktop.Application to the running chooser
     // (ActivateAction); forwarded(ok) follows as for forward().
     void forwardAction(const QString& actionName, const QVariantList& parameter);
