@@ -160,6 +160,7 @@ QMenu* MainViewController::onOverflowTapped(QToolButton* sender, bool popUp) {
         connect(item, &QAction::triggered, this, [this, item] { onOverflowAppSelected(item); });
     }
     menu->addSeparator();
+    //% "Other…"
     QAction* add = menu->addAction(qtTrId("ui.addApp"));
     connect(add, &QAction::triggered, this, &MainViewController::onAddAppTapped);
     if (popUp && sender)
