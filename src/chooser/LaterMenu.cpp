@@ -125,6 +125,7 @@ void MainViewController::showCustomTimerPicker(const QUrl& fileURL) {
     //% "Remind me later"
     dialog.setWindowTitle(qtTrId("ui.later.customTitle"));
     auto* layout = new QVBoxLayout(&dialog);
+    //% "Remind me later"
     auto* title = new QLabel(qtTrId("ui.later.customTitle"));
     QFont bold = title->font();
     bold.setBold(true);
