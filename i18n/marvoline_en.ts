@@ -115,5 +115,25 @@
         <source>No notification service is running, or the reminder store cannot be written.</source>
         <translation>No notification service is running, or the reminder store cannot be written.</translation>
     </message>
+    <message id="ui.usage">
+        <source>Usage: %1 [FILE…]</source>
+        <translation>Usage: %1 [FILE…]</translation>
+    </message>
+    <message id="ui.usageSummary">
+        <source>Shows the applications that can open the files and opens them with the one you choose.</source>
+        <translation>Shows the applications that can open the files and opens them with the one you choose.</translation>
+    </message>
+    <message id="ui.helpOption">
+        <source>Show this help and exit</source>
+        <translation>Show this help and exit</translation>
+    </message>
+    <message id="ui.versionOption">
+        <source>Show the version and exit</source>
+        <translation>Show the version and exit</translation>
+    </message>
+    <message id="ui.argumentsIgnored">
+        <source>No file to show; ignored: %1</source>
+        <translation>No file to show; ignored: %1</translation>
+    </message>
 </context>
 </TS>

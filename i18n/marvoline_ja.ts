@@ -115,5 +115,25 @@
         <source>No notification service is running, or the reminder store cannot be written.</source>
         <translation>通知サービスが動いていないか、リマインダーの保存先に書き込めません。</translation>
     </message>
+    <message id="ui.usage">
+        <source>Usage: %1 [FILE…]</source>
+        <translation>使い方: %1 [ファイル…]</translation>
+    </message>
+    <message id="ui.usageSummary">
+        <source>Shows the applications that can open the files and opens them with the one you choose.</source>
+        <translation>ファイルを開けるアプリを表示し、選んだアプリで開きます。</translation>
+    </message>
+    <message id="ui.helpOption">
+        <source>Show this help and exit</source>
+        <translation>このヘルプを表示して終了します</translation>
+    </message>
+    <message id="ui.versionOption">
+        <source>Show the version and exit</source>
+        <translation>バージョンを表示して終了します</translation>
+    </message>
+    <message id="ui.argumentsIgnored">
+        <source>No file to show; ignored: %1</source>
+        <translation>表示するファイルがありません。無視した引数: %1</translation>
+    </message>
 </context>
 </TS>

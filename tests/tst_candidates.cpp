@@ -10,6 +10,8 @@
 #include "platform/PreferencesStore.h"
 #include "support/TestMain.h"
 
+#include <QDir>
+#include <QFile>
 #include <QScopeGuard>
 
 #include <memory>
@@ -77,6 +79,18 @@ public:
                   {u"Name[ja]=ベース"_s, u"X-GNOME-FullName=Full"_s});
         sb.addApp(u"name-jafull.desktop"_s, u"Base"_s, {}, {u"X-GNOME-FullName[ja]=フル"_s});
         sb.addRawDesktopFile(u"name.broken.desktop"_s, "not a desktop entry\n");
+        // Usable entries of the system that the user has deleted: the usual mask, Hidden=true
+        // under the same ID in the user's own folder.
+        for (const char* id : {"bad", "org.gnome.Loupe", "masked-player", "html-a", "webm-a"})
+            sb.addApp(QString::fromLatin1(id) + u".desktop"_s, QString::fromLatin1(id));
+        for (const char* id : {"bad", "org.gnome.Loupe", "masked-player"}) {
+            QDir().mkpath(sb.dataHome() + u"/applications"_s);
+            QFile mask(sb.dataHome() + u"/applications/"_s + QString::fromLatin1(id) +
+                       u".desktop"_s);
+            if (!mask.open(QIODevice::WriteOnly))
+                qFatal("cannot write a mask");
+            mask.write("[Desktop Entry]\nType=Application\nName=Deleted\nHidden=true\n");
+        }
 
         sb.writeMimeinfoCache({
             {u"text/csv"_s, desktopIds("csv-a csv-b csv-c csv-d")},
@@ -90,6 +104,8 @@ public:
             {u"image/png"_s, desktopIds("png-a png-b")},
             {u"image/bmp"_s, desktopIds("bmp-a")},
             {u"audio/flac"_s, desktopIds("flac-a flac-b flac-c flac-d")},
+            {u"text/html"_s, desktopIds("bad html-a")},
+            {u"video/webm"_s, desktopIds("webm-a")},
         });
         sb.writeDefaults({
             {u"text/csv"_s, u"csv-c.desktop"_s},
@@ -98,6 +114,8 @@ public:
             {u"video/mp4"_s, ownId},
             {u"audio/mpeg"_s, ownId},
             {u"image/gif"_s, ownId},
+            {u"text/html"_s, u"bad.desktop"_s},
+            {u"video/webm"_s, ownId},
         });
 
         marvoline::PreferencesStore prefs(sb.preferencesPath());
@@ -107,10 +125,13 @@ public:
                        QString(sb.applicationsDir() + u"/remembered.desktop"_s));
         for (const char* type : {"audio/mpeg", "image/gif", "image/*"})
             prefs.setValue(prefix + QString::fromLatin1(type), deleted);
+        prefs.setValue(
+            prefix + QStringLiteral("video/webm"),
+            QString(sb.dataHome() + QStringLiteral("/applications/masked-player.desktop")));
 
-        for (const char* name :
-             {"table.csv", "notes.md", "clip.mp4", "song.mp3", "anim.gif", "pack.7z", "photo.jpg",
-              "shot.png", "scan.tiff", "old.bmp", "archive.tar", "track.flac"})
+        for (const char* name : {"table.csv", "notes.md", "clip.mp4", "song.mp3", "anim.gif",
+                                 "pack.7z", "photo.jpg", "shot.png", "scan.tiff", "old.bmp",
+                                 "archive.tar", "track.flac", "page.html", "movie.webm"})
             sb.writeFile(QString::fromLatin1(name), QByteArray("some content of ") + name);
     }
 
@@ -173,6 +194,11 @@ private Q_SLOTS:
             << "shot.png" << desktopIds("png-a org.gnome.eog png-b");
         QTest::newRow("viewer for an empty answer") << "scan.tiff" << desktopIds("org.gnome.eog");
         QTest::newRow("no viewer for other images") << "old.bmp" << desktopIds("bmp-a");
+        // A deleted (hidden) entry is no application: not the default, not remembered, not the
+        // viewer (Loupe, the most preferred, is hidden: eog stands in for it above).
+        QTest::newRow("hidden default: the next one") << "page.html" << desktopIds("html-a");
+        QTest::newRow("hidden remembered default: the first")
+            << "movie.webm" << desktopIds("webm-a");
     }
 
     void order() {
@@ -215,9 +241,9 @@ private Q_SLOTS:
         const auto name = [this](const char* id) {
             return vc->localizedAppName(sb.appUrl(QString::fromLatin1(id)));
         };
-        // The unlocalised full name before the localised name (the full name before
-        // the name: flac-b), the file name when the entry is not loadable.
-        QCOMPARE(name("name-ja.desktop"), u"Full"_s);
+        // A translated name before an untranslated full name, a translated full name
+        // first, the file name when the entry is not loadable.
+        QCOMPARE(name("name-ja.desktop"), u"ベース"_s);
         QCOMPARE(name("name-jafull.desktop"), u"フル"_s);
         QCOMPARE(name("name.broken.desktop"), u"name.broken"_s);
     }

@@ -26,7 +26,9 @@ namespace {
 const QString viewerId = u"org.example.Viewer.desktop"_s;
 const QString editorId = u"org.example.Editor.desktop"_s;
 
+// The uses counted so far, once the counts asked for are written.
 qint64 usesOf(const QUrl& app) {
+    PreferencesStore::waitForBackgroundWrites(std::chrono::seconds(30));
     return PreferencesStore::standard()
         .value(MainViewController::appUsageKey)
         .toObject()

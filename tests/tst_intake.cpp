@@ -6,6 +6,8 @@
 #include "main/CommandLineIntake.h"
 #include "platform/FilePaths.h"
 
+#include <QScopeGuard>
+
 #include <pwd.h>
 
 using namespace marvoline;
@@ -45,37 +47,75 @@ private:
 private Q_SLOTS:
     void keptArguments_data() {
         QTest::addColumn<Bytes>("arguments"); // every path exists unless it names "missing"
-        QTest::addColumn<Bytes>("kept");
+        QTest::addColumn<Bytes>("kept");      // the working directory is /w
         QTest::newRow("absolute") << Bytes{"/tmp/a.txt", "/tmp/dir/"}
                                   << Bytes{"/tmp/a.txt", "/tmp/dir/"};
         QTest::newRow("tilde") << Bytes{"~/doc.pdf", "~"} << Bytes{"/home/u/doc.pdf", "/home/u"};
-        QTest::newRow("relative") << Bytes{"a.txt", "./a.txt", "../a.txt", "a/~"} << Bytes{};
+        QTest::newRow("relative") << Bytes{"a.txt", "./a.txt", "../a.txt", "a/~", ".", "a:b"}
+                                  << Bytes{"/w/a.txt", "/w/a.txt", "/w/../a.txt",
+                                           "/w/a/~",   "/w",       "/w/a:b"};
+        QTest::newRow("file URIs")
+            << Bytes{"file:///tmp/a%20b.txt", "file://localhost/tmp/x", "FILE:///tmp/up",
+                     "file:///tmp/caf%E9.txt"}
+            << Bytes{"/tmp/a b.txt", "/tmp/x", "/tmp/up", "/tmp/caf\xe9.txt"};
+        QTest::newRow("file URIs not of this host")
+            << Bytes{"file://elsewhere/tmp/a", "file:relative", "file://"} << Bytes{};
         QTest::newRow("hyphen") << Bytes{"-v", "--", "--help", "-/tmp/a.txt", ""} << Bytes{};
-        QTest::newRow("missing") << Bytes{"/tmp/missing", "/tmp/here", "~/missing"}
+        QTest::newRow("missing") << Bytes{"/tmp/missing", "/tmp/here", "~/missing", "missing"}
                                  << Bytes{"/tmp/here"};
         QTest::newRow("spaces") << Bytes{"/tmp/my file .txt"} << Bytes{"/tmp/my file .txt"};
         QTest::newRow("newline") << Bytes{"/tmp/two\nlines"} << Bytes{"/tmp/two\nlines"};
-        QTest::newRow("not UTF-8") << Bytes{"/tmp/caf\xe9.txt"} << Bytes{"/tmp/caf\xe9.txt"};
+        QTest::newRow("not UTF-8")
+            << Bytes{"/tmp/caf\xe9.txt", "caf\xe9"} << Bytes{"/tmp/caf\xe9.txt", "/w/caf\xe9"};
         QTest::newRow("URL characters")
             << Bytes{"/tmp/a%20b#c?d.txt"} << Bytes{"/tmp/a%20b#c?d.txt"};
         QTest::newRow("order and repeats kept")
-            << Bytes{"/z", "~/m", "x", "/a", "/z"} << Bytes{"/z", "/home/u/m", "/a", "/z"};
+            << Bytes{"/z", "~/m", "x", "/a", "/z"} << Bytes{"/z", "/home/u/m", "/w/x", "/a", "/z"};
     }
 
     void keptArguments() {
         QFETCH(Bytes, arguments);
         QFETCH(Bytes, kept);
         Bytes asked;
-        const QList<QUrl> urls =
-            keptCommandLineFiles(arguments, "/home/u", [&](const QByteArray& path) {
-                asked.append(path);
-                return !path.contains("missing");
-            });
+        const auto exists = [&](const QByteArray& path) {
+            asked.append(path);
+            return !path.contains("missing");
+        };
+        const QList<QUrl> urls = keptCommandLineFiles(arguments, "/home/u", exists, {}, "/w/");
         QCOMPARE(pathsOf(urls), kept);
         for (const QUrl& url : urls) // the URL survives its own text form
             QCOMPARE(QUrl::fromEncoded(url.toEncoded()), url);
         for (const QByteArray& path : asked) // only expanded absolute paths are looked up
             QVERIFY2(path.startsWith('/'), path.constData());
+        // Without a working directory, relative paths name nothing.
+        for (const QByteArray& cwd : {""_ba, "w"_ba}) {
+            const QList<QUrl> alone = keptCommandLineFiles(arguments, "/home/u", exists, {}, cwd);
+            for (const QByteArray& path : pathsOf(alone))
+                QVERIFY2(!path.startsWith("/w"), path.constData());
+        }
+        // The user hears of a command line that named nothing, and only then.
+        const QString message = ignoredArgumentsMessage(arguments, urls);
+        QCOMPARE(message.isEmpty(), !urls.isEmpty());
+        if (!message.isEmpty())
+            QVERIFY(message.contains(u'"' + QString::fromLocal8Bit(arguments.first()) + u'"'));
+    }
+
+    void informationRequests_data() {
+        QTest::addColumn<Bytes>("arguments");
+        QTest::addColumn<CommandLineRequest>("request");
+        QTest::newRow("files") << Bytes{"/tmp/a", "-h", "-help", "--helpme"}
+                               << CommandLineRequest::ShowFiles;
+        QTest::newRow("help") << Bytes{"/tmp/a", "--help"} << CommandLineRequest::Help;
+        QTest::newRow("version") << Bytes{"--version", "/tmp/a"} << CommandLineRequest::Version;
+        QTest::newRow("first wins") << Bytes{"--version", "--help"} << CommandLineRequest::Version;
+    }
+
+    void informationRequests() {
+        QFETCH(Bytes, arguments);
+        QFETCH(CommandLineRequest, request);
+        QCOMPARE(commandLineRequest(arguments), request);
+        QVERIFY(usageText().contains("--version"));
+        QVERIFY(versionText().startsWith("marvoline "));
     }
 
     void tildeExpansion_data() {
@@ -117,6 +157,15 @@ private Q_SLOTS:
                                   paths[4], "plain.txt"});
         QCOMPARE(pathsOf(urls), paths);
         QVERIFY(fileExists(urls.value(3)));
+        // Relative to the working directory, and as file URIs.
+        const QString previous = QDir::currentPath();
+        const auto back = qScopeGuard([&] { QDir::setCurrent(previous); });
+        QVERIFY(QDir::setCurrent(QFile::decodeName(dir + "folder")));
+        QCOMPARE(workingDirectoryPath(), dir + "folder");
+        QCOMPARE(pathsOf(keptCommandLineFiles(
+                     {"../plain.txt", "missing", ".",
+                      QUrl::fromLocalFile(sb.root()).toEncoded() + "/files/intake/caf%E9.txt"})),
+                 (Bytes{dir + "folder/../plain.txt", dir + "folder", paths[3]}));
 
         // "~" is $HOME, the sandbox's; "~name" is the password database's home.
         const QByteArray home = QFile::encodeName(sb.home());

@@ -3,6 +3,7 @@
 
 #include "platform/FilePaths.h"
 #include "platform/gio/GioAppRegistry.h"
+#include "support/PrivateBus.h"
 #include "support/RawFiles.h"
 #include "support/TestMain.h"
 
@@ -22,7 +23,13 @@ class TestLaunch : public QObject {
 
 public:
     explicit TestLaunch(test::XdgSandbox& sandbox)
-        : sb(sandbox) {
+        : sb(sandbox)
+        , bus(sandbox) {
+        // Applications started over D-Bus, by the test's own bus.
+        bus.makeSessionBus();
+        bus.addSlowApp("org.example.Bus.desktop", "Bus", {}, 0);
+        bus.addSlowApp("org.example.Refuses.desktop", "Refuses", {}, 0, "not today");
+        sb.addApp("org.example.Absent.desktop", "Absent", {}, {"DBusActivatable=true"});
         const QByteArray head = "[Desktop Entry]\nType=Application\nName=";
         sb.addApp("recorder.desktop", "Recorder");
         sb.addRawDesktopFile("no-exec.desktop", head + "No Exec\n");
@@ -39,6 +46,7 @@ public:
 
 private:
     test::XdgSandbox& sb;
+    test::PrivateBus bus;
     test::RawFiles raw;
     GioAppRegistry registry;
     const QString vanishing = sb.root() + "/bin/vanishing";
@@ -85,9 +93,11 @@ private Q_SLOTS:
             QVERIFY2(raw.write(path), path.constData());
             urls.append(fileUrlFromPath(path));
         }
-        QCOMPARE(oneAnswer(launch(sb.appUrl("recorder.desktop"), urls)), std::nullopt);
-        QTRY_COMPARE_WITH_TIMEOUT(sb.recordedLaunches("recorder.desktop").size(), 1, 20000);
-        QCOMPARE(sb.recordedLaunches("recorder.desktop").constFirst(), paths);
+        for (const char* id : {"recorder.desktop", "org.example.Bus.desktop"}) {
+            QCOMPARE(oneAnswer(launch(sb.appUrl(id), urls)), std::nullopt);
+            QTRY_COMPARE_WITH_TIMEOUT(sb.recordedLaunches(id).size(), 1, 20000);
+            QCOMPARE(sb.recordedLaunches(id).constFirst(), paths);
+        }
         QVERIFY(!QFile::exists(QFile::decodeName(marker)));
         QVERIFY(tmpMarkerBefore || !QFile::exists("/tmp/pwned"));
     }
@@ -98,6 +108,9 @@ private Q_SLOTS:
         QTest::newRow("entry without Exec") << sb.appUrl("no-exec.desktop");
         QTest::newRow("not a file URL") << QUrl("https://example.org/x.desktop");
         QTest::newRow("program cannot start") << sb.appUrl("broken.desktop");
+        // Over D-Bus, without a critical from GIO (this test runs with G_DEBUG=fatal-criticals).
+        QTest::newRow("activation refused") << sb.appUrl("org.example.Refuses.desktop");
+        QTest::newRow("no service for the name") << sb.appUrl("org.example.Absent.desktop");
         // Read once, then its program goes away.
         QVERIFY(registry.bundleIdentifier(sb.appUrl("vanishing.desktop")));
         QVERIFY(QFile::remove(vanishing));

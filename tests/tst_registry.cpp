@@ -65,6 +65,7 @@ public:
         sb.addApp("names.desktop", "Viewer", {},
                   {"Name[ja]=ビューア", "X-GNOME-FullName=Image Viewer",
                    "X-GNOME-FullName[ja]=画像ビューア"});
+        sb.addApp("partly.desktop", "Foo", {}, {"Name[ja]=フー", "X-GNOME-FullName=Foo Full Name"});
 
         const QByteArray head = "[Desktop Entry]\nType=Application\n";
         const QByteArray recorder = QFile::encodeName(sb.recorderPath());
@@ -200,13 +201,18 @@ private Q_SLOTS:
                                     i->name.value_or(no)}
                             .join(u'|');
         };
-        QCOMPARE(names("C", "names.desktop"),
-                 "names.desktop|Image Viewer|Viewer|Image Viewer|Viewer");
+        // Localized means translated: an untranslated full name must not pass for one.
+        QCOMPARE(names("C", "names.desktop"), "names.desktop|-|-|Image Viewer|Viewer");
         QCOMPARE(names("ja", "names.desktop"),
                  "names.desktop|画像ビューア|ビューア|Image Viewer|Viewer");
-        QCOMPARE(names("ja", "plain-a.desktop"), "plain-a.desktop|-|Alpha|-|Alpha");
+        QCOMPARE(names("ja_JP.UTF-8", "names.desktop"),
+                 "names.desktop|画像ビューア|ビューア|Image Viewer|Viewer");
+        QCOMPARE(names("ja", "plain-a.desktop"), "plain-a.desktop|-|-|-|Alpha");
+        QCOMPARE(names("ja", "partly.desktop"), "partly.desktop|-|フー|Foo Full Name|Foo");
+        QCOMPARE(names("de:ja", "partly.desktop"), "partly.desktop|-|フー|Foo Full Name|Foo");
+        QCOMPARE(names("de", "partly.desktop"), "partly.desktop|-|-|Foo Full Name|Foo");
         // Entries in subfolders have prefixed IDs, and are found by them.
-        QCOMPARE(names("C", "vendor/tool.desktop"), "vendor-tool.desktop|-|Tool|-|Tool");
+        QCOMPARE(names("C", "vendor/tool.desktop"), "vendor-tool.desktop|-|-|-|Tool");
         QCOMPARE(entry(registry.applicationForIdentifier("vendor-tool.desktop")),
                  "vendor/tool.desktop");
         QCOMPARE(entry(registry.applicationForIdentifier("names.desktop")), "names.desktop");

@@ -1,6 +1,7 @@
 // One chooser per session: the D-Bus service and the bus-name claim within this process, then the
 // program itself as separate processes, all on this test's private session bus.
 
+#include "support/PrivateBus.h"
 #include "support/TestMain.h"
 
 #include "main/AppDelegate.h"
@@ -14,7 +15,9 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
+#include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 
 #include <algorithm>
@@ -51,14 +54,19 @@ class TestSingleInstance : public QObject {
 
 public:
     explicit TestSingleInstance(test::XdgSandbox& sandbox)
-        : sb(sandbox) {
+        : sb(sandbox)
+        , slowBus(sandbox) {
         sb.addApp("recorder.desktop", "Recorder", {"text/plain"});
-        sb.writeMimeinfoCache({{"text/plain", {"recorder.desktop"}}});
+        // Started over D-Bus by the private bus, it answers only after 4 s.
+        slowBus.addSlowApp("org.example.Slow.desktop", "Slow", {"text/csv"}, 4000);
+        sb.writeMimeinfoCache(
+            {{"text/plain", {"recorder.desktop"}}, {"text/csv", {"org.example.Slow.desktop"}}});
         sb.writeDefaults({{"text/plain", "recorder.desktop"}});
     }
 
 private:
     test::XdgSandbox& sb;
+    test::PrivateBus slowBus;
     QStringList connections;
 
     QDBusConnection connection(const QString& name) {
@@ -70,7 +78,8 @@ private:
         QCOMPARE(instance.role(), Role::Undecided); // never decided from within start()
         QTRY_COMPARE(instance.role(), expected);
     }
-    QProcess* program(const QStringList& arguments, const QString& busAddress = {}) {
+    QProcess* program(const QStringList& arguments, const QString& busAddress = {},
+                      bool readErrors = false) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment(); // the sandbox's XDG
         env.insert("QT_QPA_PLATFORM", "offscreen");
         if (!busAddress.isEmpty())
@@ -78,7 +87,8 @@ private:
         auto* process = new QProcess(this);
         process->setProcessEnvironment(env);
         process->setWorkingDirectory(sb.root() + "/files");
-        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->setProcessChannelMode(readErrors ? QProcess::SeparateChannels
+                                                  : QProcess::ForwardedErrorChannel);
         process->start(MARVOLINE_EXECUTABLE, arguments);
         return process;
     }
@@ -192,9 +202,17 @@ private Q_SLOTS:
         QDBusConnection::disconnectFromBus("first");
         QTRY_VERIFY(!nameOwned());
         QCOMPARE(forward(second, files), 0);
+        // Left to show its files itself, the second takes the name: the next process finds it.
+        QSignalSpy primary(&second, &SingleInstance::becamePrimary);
+        second.claimAfterFallback();
+        QTRY_COMPARE(second.role(), Role::Primary);
+        QCOMPARE(primary.count(), 1);
         ApplicationService thirdService;
         SingleInstance third(thirdService);
-        start(third, "third", Role::Primary);
+        start(third, "third", Role::Secondary);
+        QSignalSpy openedSecond(&secondService, &ApplicationService::openRequested);
+        QCOMPARE(forward(third, files), 1);
+        QCOMPARE(openedSecond.count(), 1);
     }
 
     // Files from the command line come up as soon as the process knows it is the chooser, not at
@@ -222,19 +240,69 @@ private Q_SLOTS:
             QTRY_COMPARE(terminate.count(), 1);
     }
 
-    void programQuitsAloneWithoutFiles_data() {
+    void commandLineWithoutFiles_data() {
         QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("no arguments") << QStringList{};
-        // present.txt exists in the working folder, but relative paths are not taken.
-        QTest::newRow("nothing usable") << QStringList{
-            "present.txt", "-v", "--help", sb.root() + "/files/missing.txt", "~/missing"};
+        QTest::addColumn<QString>("output");    // the start of standard output
+        QTest::addColumn<QString>("errorLine"); // found in the one line on standard error
+        const QStringList unusable{"-v",
+                                   "--bogus",
+                                   "missing.txt",
+                                   sb.root() + "/files/missing.txt",
+                                   "~/missing",
+                                   "file:///nonexistent/x",
+                                   "file://elsewhere/etc/hosts"};
+        QTest::newRow("no arguments") << QStringList{} << QString() << QString();
+        QTest::newRow("nothing usable") << unusable << QString() << "\"missing.txt\"";
+        QTest::newRow("help") << QStringList{"present.txt", "--help"} << "Usage: marvoline"
+                              << QString();
+        QTest::newRow("version") << QStringList{"--version"} << "marvoline 0." << QString();
     }
 
-    void programQuitsAloneWithoutFiles() {
+    void commandLineWithoutFiles() {
         QFETCH(QStringList, arguments);
+        QFETCH(QString, output);
+        QFETCH(QString, errorLine);
         sb.writeFile("present.txt", "text");
-        exitsWithZero(program(arguments), 10000);
+        QProcess* process = program(arguments, {}, true);
+        exitsWithZero(process, 10000);
         QVERIFY(!nameOwned());
+        const QString printed = QString::fromLocal8Bit(process->readAllStandardOutput());
+        QVERIFY2(output.isEmpty() ? printed.isEmpty() : printed.startsWith(output),
+                 qPrintable(printed));
+        const QStringList errors = QString::fromLocal8Bit(process->readAllStandardError())
+                                       .split(u'\n', Qt::SkipEmptyParts)
+                                       .filter(QRegularExpression("^marvoline"));
+        QCOMPARE(errors.size(), errorLine.isEmpty() ? 0 : 1);
+        if (!errorLine.isEmpty())
+            QVERIFY2(errors.first().contains(errorLine), qPrintable(errors.first()));
+        QVERIFY(QDir(sb.recordsDir()).isEmpty());
+    }
+
+    void launchInFlightRefusesFiles() {
+        // The default for CSV files is started over D-Bus and answers late. A second process
+        // whose files reach the first while it launches must show them itself.
+        const QUrl a = sb.writeFile("slow/a.csv", "1");
+        const QUrl b = sb.writeFile("slow/b.csv", "2");
+        const QString address = slowBus.address();
+        QVERIFY(!address.isEmpty());
+        QDBusConnection watch = QDBusConnection::connectToBus(address, "watch");
+        connections << "watch";
+        const auto ownerPid = [&](const QString& name) {
+            return watch.interface()->servicePid(name).value();
+        };
+        QProcess* first = program({a.toLocalFile()}, address);
+        QTRY_COMPARE_WITH_TIMEOUT(ownerPid(busName), uint(first->processId()), 10000);
+        // Its countdown has ended and the launch is under way.
+        QTRY_VERIFY_WITH_TIMEOUT(ownerPid("org.example.Slow") != 0, 20000);
+        QProcess* second = program({"slow/b.csv"}, address); // relative to its working folder
+        exitsWithZero(first, 20000);
+        // Once the first has gone the second owns the name, so a third would find it.
+        QTRY_COMPARE_WITH_TIMEOUT(ownerPid(busName), uint(second->processId()), 10000);
+        exitsWithZero(second, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(sb.recordedLaunches("org.example.Slow.desktop").size(), 2, 10000);
+        QList<QList<QByteArray>> launches = sb.recordedLaunches("org.example.Slow.desktop");
+        std::sort(launches.begin(), launches.end());
+        QCOMPARE(launches, (QList<QList<QByteArray>>{{localPath(a)}, {localPath(b)}}));
     }
 
     void secondProcessHandsFilesToFirst() {
@@ -247,7 +315,8 @@ private Q_SLOTS:
             return QDBusConnection::sessionBus().interface()->servicePid(busName).value();
         };
         QCOMPARE(ownerPid(), uint(first->processId()));
-        exitsWithZero(program({b.toLocalFile(), c.toLocalFile()}), 10000);
+        // As a terminal user types them: relative to the working folder, and as a URI.
+        exitsWithZero(program({"handover/b.txt", QString::fromLatin1(c.toEncoded())}), 10000);
         // A third process without files only brings the running chooser forward.
         exitsWithZero(program({}), 10000);
         QCOMPARE(first->state(), QProcess::Running);

@@ -148,6 +148,8 @@ void MainViewController::buildUI() {
     messageLabel = new QLabel;
     messageLabel->setObjectName(QStringLiteral("messageLabel"));
     messageLabel->setWordWrap(true);
+    // It quotes an application's name, which is the entry's text, never markup.
+    messageLabel->setTextFormat(Qt::PlainText);
     messageLabel->setAlignment(Qt::AlignCenter);
     messageLabel->setVisible(false);
     mainLayout->addWidget(messageLabel);

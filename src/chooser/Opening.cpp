@@ -1,16 +1,19 @@
 #include "main/MainViewController.h"
 
+#include "handlers/AppPaths.h"
 #include "platform/AppRegistry.h"
 #include "platform/Platform.h"
 
 #include <QLabel>
 #include <QPointer>
+#include <QTextDocument>
 
 namespace marvoline {
 
 void MainViewController::openWith(const QUrl& appURL, const QList<QUrl>& urls) {
     recordAppUsage(appURL);
     launchInFlight = true;
+    Q_EMIT launchStarted();
     QPointer<MainViewController> self(this);
     platform::registry().launch(appURL, urls, [self, appURL](const std::optional<QString>& error) {
         if (!self)
@@ -32,11 +35,22 @@ void MainViewController::openFilesAndQuit(const QUrl& appURL) {
     openWith(appURL, fileURLs);
 }
 
+QString MainViewController::shownAppName(const QUrl& appURL) const {
+    // The entry may have changed or gone since the row was built: the message
+    // names the application as its tile does.
+    for (const AppCandidate& candidate : allAppCandidates) {
+        if (isSameApplication(candidate.url, appURL))
+            return candidate.name;
+    }
+    return localizedAppName(appURL);
+}
+
 void MainViewController::showLaunchFailure(const QUrl& appURL, const QString& error) {
     pauseTimer();
     //% "%1 could not open the files. Choose another application."
-    messageLabel->setText(qtTrId("ui.launchFailed").arg(localizedAppName(appURL)));
-    messageLabel->setToolTip(error);
+    messageLabel->setText(qtTrId("ui.launchFailed").arg(shownAppName(appURL)));
+    // Tool tips guess the format; GIO's error text quotes the entry's name.
+    messageLabel->setToolTip(Qt::convertFromPlainText(error));
     messageLabel->setVisible(true);
     Q_EMIT launchFailed(messageLabel->text());
 }

@@ -12,6 +12,17 @@ bool MainViewController::handleWindowEvent(QWidget* window, QEvent* event) {
     const bool isChooser = window == this->window();
 
     switch (event->type()) {
+    case QEvent::Close:
+        if (isChooser && launchInFlight) {
+            // Closed from the title bar while a launch is under way: as with
+            // the Close button, leave once the launch has answered; closing
+            // now would end the program and lose the files.
+            event->ignore();
+            pauseTimer();
+            quitAfterLaunch = true;
+            return true;
+        }
+        return false;
     case QEvent::Show:
         if (isChooser) {
             windowSettled = false;
@@ -27,9 +38,12 @@ bool MainViewController::handleWindowEvent(QWidget* window, QEvent* event) {
     }
 
     if (isChooser && !windowSettled) {
-        // Still being placed by the window manager: wait for quiet.
+        // Still being placed by the window manager: wait for quiet, but
+        // fit the row to every new width all the same.
         if (window->isVisible())
             settleTimer->start();
+        if (event->type() == QEvent::Resize)
+            rebuildRowForNewWidth();
         return false;
     }
 
@@ -45,16 +59,19 @@ bool MainViewController::handleWindowEvent(QWidget* window, QEvent* event) {
         // Any window resize stops the countdown; the chooser's own rebuilds the
         // row for the new width.
         pauseTimer();
-        // The filter sees the resize before the window's layout does: measure
-        // the band once the layout has given it its new width.
-        if (isChooser) {
-            QTimer::singleShot(0, this, [this] {
-                if (!allAppCandidates.isEmpty() && !fileURLs.isEmpty())
-                    populateAppButtons(allAppCandidates, fileURLs.first());
-            });
-        }
+        if (isChooser)
+            rebuildRowForNewWidth();
     }
     return false;
+}
+
+void MainViewController::rebuildRowForNewWidth() {
+    // The filter sees the resize before the window's layout does: measure the
+    // band once the layout has given it its new width.
+    QTimer::singleShot(0, this, [this] {
+        if (!allAppCandidates.isEmpty() && !fileURLs.isEmpty())
+            populateAppButtons(allAppCandidates, fileURLs.first());
+    });
 }
 
 void MainViewController::keepRoomForOptionsRow() {

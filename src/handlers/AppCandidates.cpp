@@ -43,8 +43,11 @@ QList<AppCandidate> appCandidatesFromAnswer(const MainViewController& controller
 
     const std::optional<QUrl> initial = controller.initialDefaultApp(fileURL, apps);
 
+    // An application "exists" when its entry is loadable: a file that is there
+    // but hidden (the user's "deleted" mask) or broken would be counted down
+    // to and then fail to start.
     QList<QUrl> extras;
-    if (initial && !containsApplication(apps, *initial) && fileExists(*initial))
+    if (initial && !containsApplication(apps, *initial) && registry.bundleIdentifier(*initial))
         extras.append(*initial);
     if (const std::optional<QUrl> viewer = controller.previewAppForImageIfMissing(fileURL, apps);
         viewer && !containsApplication(extras, *viewer))
@@ -123,7 +126,7 @@ std::optional<QUrl> MainViewController::previewAppForImageIfMissing(const QUrl& 
         return std::nullopt;
     for (const QString& id : imageViewerIdentifiers()) {
         const std::optional<QUrl> viewer = registry.applicationForIdentifier(id);
-        if (viewer && fileExists(*viewer))
+        if (viewer && registry.bundleIdentifier(*viewer))
             return viewer;
     }
     return std::nullopt;

@@ -29,10 +29,14 @@ std::optional<QUrl> MainViewController::loadPreviousDefault(const QUrl& fileURL)
             continue;
         const QByteArray path = QFile::encodeName(stored.toString());
         // Only an absolute path names an application; anything else in the
-        // store is not ours to interpret.
-        if (!path.startsWith('/') || !pathExists(path))
+        // store is not ours to interpret. One whose entry is no longer
+        // loadable (removed, hidden by the user) is not offered.
+        if (!path.startsWith('/'))
             continue;
-        return fileUrlFromPath(path);
+        const QUrl app = fileUrlFromPath(path);
+        if (!platform::registry().bundleIdentifier(app))
+            continue;
+        return app;
     }
     return std::nullopt;
 }

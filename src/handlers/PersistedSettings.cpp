@@ -30,14 +30,18 @@ std::optional<qint64> storedCount(const QJsonValue& value) {
     return a;
 }
 
-// The usage dictionary is taken whole or not at all.
+// The well-formed entries of the usage dictionary. An entry that is not a
+// count ("5", 2.5, 1e300) is dropped on its own: one bad value must not cost
+// every other application its count.
 QJsonObject usageCounts(const QJsonValue& stored) {
     if (!stored.isObject())
         return {};
-    const QJsonObject counts = stored.toObject();
-    for (auto it = counts.constBegin(); it != counts.constEnd(); ++it) {
-        if (!storedCount(it.value()))
-            return {};
+    QJsonObject counts = stored.toObject();
+    for (auto it = counts.begin(); it != counts.end();) {
+        if (storedCount(it.value()))
+            ++it;
+        else
+            it = counts.erase(it);
     }
     return counts;
 }
@@ -49,8 +53,10 @@ void MainViewController::recordAppUsage(const QUrl& appURL) {
     if (path.isEmpty())
         return;
     // One locked read-modify-write, so that choosers counting at the same time
-    // lose none of each other's uses. A lost write is not the caller's concern.
-    PreferencesStore::standard().update([&](QJsonObject& prefs) {
+    // lose none of each other's uses; made on the store's writer thread, since
+    // the lock may be held for long by another host. A lost write is not the
+    // caller's concern.
+    PreferencesStore::standard().updateInBackground([path](QJsonObject& prefs) {
         QJsonObject counts = usageCounts(prefs.value(appUsageKey));
         const qint64 current = storedCount(counts.value(path)).value_or(0);
         const qint64 next = current < std::numeric_limits<qint64>::max() ? current + 1 : current;

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QTimer>
 
+#include <cstdio>
+
 namespace marvoline {
 
 AppDelegate::AppDelegate(QObject* parent)
@@ -27,6 +29,10 @@ void AppDelegate::applicationWillFinishLaunching(const QList<QByteArray>& argume
     const QList<QUrl> kept = keptCommandLineFiles(arguments);
     if (!kept.isEmpty())
         pendingURLs = kept;
+    // Typed in a terminal, a command line that names nothing must not end
+    // without a word.
+    if (const QString message = ignoredArgumentsMessage(arguments, kept); !message.isEmpty())
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
@@ -121,6 +127,10 @@ void AppDelegate::didReceiveNotificationResponse(const QVariantMap& userInfo,
 
 void AppDelegate::terminate() {
     Q_EMIT terminateRequested();
+}
+
+void AppDelegate::closeWindow() {
+    delete window;
 }
 
 } // namespace marvoline

@@ -55,6 +55,8 @@ public:
 
     // Ends the event loop once pending work is done.
     void terminate();
+    // Takes the chooser window off the screen for good.
+    void closeWindow();
 
     // Delay of the launch check after launch has finished.
     static constexpr int launchCheckDelayMs = 500;
@@ -68,6 +70,11 @@ public:
 
 Q_SIGNALS:
     void terminateRequested();
+    // The chooser has started handing the files on show to an application;
+    // files that arrive now would be lost with it.
+    void launchStarted();
+    // That launch failed; the chooser stays and takes files again.
+    void launchFailed();
 
 private:
     bool m_hasShownWindow = false;

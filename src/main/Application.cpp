@@ -1,14 +1,17 @@
 #include "main/Application.h"
 
 #include "main/AppDelegate.h"
+#include "main/CommandLineIntake.h"
 #include "main/LaunchCoordinator.h"
 #include "main/MainViewController.h"
 #include "main/Translations.h"
 #include "platform/FilePaths.h"
+#include "platform/PreferencesStore.h"
 
 #include <QApplication>
 #include <QVariantMap>
 
+#include <cstdio>
 #include <optional>
 
 namespace marvoline {
@@ -51,6 +54,17 @@ int runApplication(QApplication& app, int argc, char** argv,
     if (reminderResponse)
         arguments.clear();
 
+    switch (commandLineRequest(arguments)) {
+    case CommandLineRequest::Help:
+        std::fputs(usageText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case CommandLineRequest::Version:
+        std::fputs(versionText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case CommandLineRequest::ShowFiles:
+        break;
+    }
+
     AppDelegate delegate;
     QObject::connect(&delegate, &AppDelegate::terminateRequested, &app, &QCoreApplication::quit);
     delegate.applicationWillFinishLaunching(arguments);
@@ -62,7 +76,13 @@ int runApplication(QApplication& app, int argc, char** argv,
                      [] { QCoreApplication::exit(0); });
     launch.start();
 
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // A use count still waiting for the preferences lock is written or given
+    // up before the process ends; nobody needs the window meanwhile.
+    delegate.closeWindow();
+    PreferencesStore::waitForBackgroundWrites(PreferencesStore::lockWaitTime +
+                                              std::chrono::seconds(5));
+    return status;
 }
 
 } // namespace marvoline

@@ -25,14 +25,23 @@ LaunchCoordinator::LaunchCoordinator(AppDelegate& delegate, WindowActivation lau
             m_instance.forward(m_delegate.pendingURLs, m_launchActivation.platformData());
     });
     connect(&m_instance, &SingleInstance::forwarded, this, [this](bool ok) {
-        if (ok)
+        if (ok) {
             Q_EMIT handedOver();
-        else
-            runHere(); // The running chooser did not take them: show them here.
+            return;
+        }
+        // The running chooser did not take them: show them here, and be the
+        // one later processes find once the name is free.
+        runHere();
+        m_instance.claimAfterFallback();
     });
 
-    // Once the program is leaving, a request would be acknowledged and then
-    // lost; the caller gets an error instead and shows its files itself.
+    // Once a launch is under way or the program is leaving, a request would be
+    // acknowledged and then lost; the caller gets an error instead and shows
+    // its files itself.
+    connect(&m_delegate, &AppDelegate::launchStarted, this,
+            [this] { m_service.setAcceptingRequests(false); });
+    connect(&m_delegate, &AppDelegate::launchFailed, this,
+            [this] { m_service.setAcceptingRequests(true); });
     connect(&m_delegate, &AppDelegate::terminateRequested, this,
             [this] { m_service.setAcceptingRequests(false); });
 }

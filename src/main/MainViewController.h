@@ -77,6 +77,8 @@ public:
     static bool isPdfDocument(const QUrl& url, const std::optional<QString>& contentType);
 
     // ---- handler knowledge --------------------------------------------------
+    // Counts a use; the count is written in the background (see
+    // PreferencesStore::updateInBackground).
     static void recordAppUsage(const QUrl& appURL);
     static std::optional<QString> contentTypeIdentifier(const QUrl& fileURL);
     // "image/png", "image/jpeg", "image/gif", "image/tiff", "image/*"
@@ -172,6 +174,9 @@ public:
 Q_SIGNALS:
     // The chooser is done: the application should end.
     void terminateRequested();
+    // Files are being handed to an application; the chooser ends once it
+    // has answered, unless the launch fails.
+    void launchStarted();
     // A launch failed; the chooser stays on screen.
     void launchFailed(const QString& message);
 
@@ -187,10 +192,12 @@ private:
     void onTileClicked(AppIconButton* tile);
     // Window geometry changes, seen by the window's event filter.
     bool handleWindowEvent(QWidget* window, QEvent* event);
+    void rebuildRowForNewWidth();
     void showLaunchFailure(const QUrl& appURL, const QString& error);
     bool addLaterRequest(const QUrl& fileURL, const NotificationTrigger& trigger);
     // The chooser stays, paused, and says why it did not leave.
     void showReminderNotScheduled();
+    QString shownAppName(const QUrl& appURL) const;
 
     QList<AppIconButton*> appTiles() const;
 

@@ -69,6 +69,8 @@ void AppDelegate::showWindow() {
     layout->addWidget(controller);
     mainViewController = controller;
     connect(controller, &MainViewController::terminateRequested, this, &AppDelegate::terminate);
+    connect(controller, &MainViewController::launchStarted, this, &AppDelegate::launchStarted);
+    connect(controller, &MainViewController::launchFailed, this, &AppDelegate::launchFailed);
 
     w->show();
     w->raise();

@@ -12,8 +12,8 @@
 namespace marvoline {
 
 // What a desktop entry declares about its application. The localized values
-// are those of the current locale (LANGUAGE, LC_ALL, LC_MESSAGES, LANG), which
-// fall back to the unlocalized value when the entry has no translation.
+// are the entry's translations for the current locale (LANGUAGE, LC_ALL,
+// LC_MESSAGES, LANG); absent when it has none for that locale.
 struct AppBundleInfo {
     QString identifier;                       // desktop file ID, e.g. "org.gnome.eog.desktop"
     std::optional<QString> localizedFullName; // X-GNOME-FullName[locale]

@@ -9,6 +9,7 @@
 #include <QLockFile>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QThreadPool>
 
 #include <chrono>
 #include <utility>
@@ -23,8 +24,6 @@ using namespace std::chrono_literals;
 // left by a process that hangs or by one on another host sharing the home
 // folder; a lock of a process that died is taken over at once by QLockFile.
 constexpr auto staleLockTime = 10s;
-// How long a write waits for the lock before it is given up.
-constexpr auto lockWaitTime = 10s;
 
 enum class FileState { Missing, Valid, Corrupt, Unreadable };
 
@@ -79,6 +78,17 @@ bool save(const QString& path, const QJsonObject& object) {
     return file.commit();
 }
 
+// The one writer thread of the process. Never destroyed: a write still
+// waiting for a lock when the process ends is abandoned with it.
+QThreadPool& writer() {
+    static QThreadPool* const pool = [] {
+        auto* threads = new QThreadPool;
+        threads->setMaxThreadCount(1);
+        return threads;
+    }();
+    return *pool;
+}
+
 } // namespace
 
 PreferencesStore::PreferencesStore(QString filePath)
@@ -117,7 +127,7 @@ bool PreferencesStore::update(const std::function<void(QJsonObject&)>& change) {
 
     QLockFile lock(m_filePath + QStringLiteral(".lock"));
     lock.setStaleLockTime(staleLockTime);
-    if (!lock.tryLock(lockWaitTime))
+    if (!lock.tryLock(std::chrono::milliseconds(lockWaitTime)))
         return false;
 
     Contents current = load(m_filePath);
@@ -136,6 +146,14 @@ bool PreferencesStore::update(const std::function<void(QJsonObject&)>& change) {
 
     change(current.object);
     return save(m_filePath, current.object);
+}
+
+void PreferencesStore::updateInBackground(std::function<void(QJsonObject&)> change) {
+    writer().start([store = *this, change = std::move(change)]() mutable { store.update(change); });
+}
+
+bool PreferencesStore::waitForBackgroundWrites(std::chrono::milliseconds timeout) {
+    return writer().waitForDone(int(timeout.count()));
 }
 
 } // namespace marvoline

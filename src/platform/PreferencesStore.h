@@ -4,6 +4,7 @@
 #include <QJsonValue>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 
 namespace marvoline {
@@ -29,6 +30,18 @@ public:
     bool setValue(const QString& key, const QJsonValue& value);
     // Runs change on the current contents under the lock and saves the result.
     bool update(const std::function<void(QJsonObject&)>& change);
+    // The same on the store's writer thread: returns at once, so that a lock
+    // held elsewhere (another host sharing the home folder) never holds up the
+    // caller. Writes are made one after the other, in the order asked.
+    void updateInBackground(std::function<void(QJsonObject&)> change);
+
+    // Waits until the background writes asked for so far have been made or
+    // given up (each waits for the lock at most lockWaitTime), or until
+    // timeout has passed; true when none is left.
+    static bool waitForBackgroundWrites(std::chrono::milliseconds timeout);
+
+    // How long a write waits for the lock before it is given up.
+    static constexpr std::chrono::seconds lockWaitTime{10};
 
 private:
     QString m_filePath;

@@ -4,6 +4,7 @@
 // environment (XDG_CONFIG_HOME) is the caller's.
 
 #include "main/MainViewController.h"
+#include "platform/PreferencesStore.h"
 
 #include <QCoreApplication>
 #include <QUrl>
@@ -22,5 +23,5 @@ int main(int argc, char** argv) {
     const QUrl appURL = QUrl::fromLocalFile(args.at(1));
     for (int i = 0; i < times; ++i)
         marvoline::MainViewController::recordAppUsage(appURL);
-    return 0;
+    return marvoline::PreferencesStore::waitForBackgroundWrites(std::chrono::minutes(2)) ? 0 : 1;
 }

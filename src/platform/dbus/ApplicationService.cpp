@@ -69,8 +69,9 @@ bool ApplicationService::refuseWhenClosing() {
     if (m_accepting)
         return false;
     if (calledFromDBus())
-        sendErrorReply(QString::fromLatin1(closingError),
-                       QStringLiteral("The chooser is closing and takes no more requests"));
+        sendErrorReply(
+            QString::fromLatin1(closingError),
+            QStringLiteral("The chooser is opening files or closing and takes no requests"));
     return true;
 }
 

@@ -25,8 +25,9 @@ class ApplicationService : public QObject, protected QDBusContext {
 public:
     static constexpr char interfaceName[] = "org.freedesktop.Application";
     static constexpr char objectPath[] = "/org/marvoline/Marvoline";
-    // The error a call gets once the program is on its way out, so that the
-    // caller knows its files were not taken.
+    // The error a call gets while the program takes no requests (a launch
+    // under way, on its way out), so that the caller knows its files were not
+    // taken.
     static constexpr char closingError[] = "org.marvoline.Marvoline.Error.Closing";
     // The action the reminder agent calls with the notification's user
     // information (one a{sv} parameter) when the user answers a reminder while

@@ -5,9 +5,12 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
 #include <QStringList>
 #include <QTimer>
 #include <QVariantMap>
+
+#include <cstdio>
 
 namespace marvoline {
 
@@ -56,16 +59,64 @@ void SingleInstance::start(const QDBusConnection& connection) {
         return;
     }
 
+    requestName(doNotQueue,
+                [this](uint reply, bool failed) { onNameRequestFinished(reply, failed); });
+}
+
+void SingleInstance::requestName(uint flags,
+                                 const std::function<void(uint reply, bool failed)>& answered) {
     QDBusMessage request = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("RequestName"));
-    request << QString::fromLatin1(busName) << doNotQueue;
+    request << QString::fromLatin1(busName) << flags;
     auto* watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(request), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
-        const QDBusPendingReply<uint> reply = *w;
-        w->deleteLater();
-        onNameRequestFinished(reply.isError() ? 0 : reply.value(), reply.isError());
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [answered](QDBusPendingCallWatcher* w) {
+                const QDBusPendingReply<uint> reply = *w;
+                w->deleteLater();
+                answered(reply.isError() ? 0 : reply.value(), reply.isError());
+            });
+}
+
+void SingleInstance::claimAfterFallback() {
+    if (m_role != Role::Secondary || m_claiming)
+        return;
+    m_claiming = true;
+    const auto fail = [](const char* why) {
+        std::fprintf(stderr,
+                     "marvoline: this chooser cannot take the name %s (%s); "
+                     "a later one will not find it\n",
+                     busName, why);
+    };
+    m_exported = m_connection.registerObject(QString::fromLatin1(ApplicationService::objectPath),
+                                             &m_service, QDBusConnection::ExportScriptableSlots);
+    if (!m_exported) {
+        fail("its object cannot be exported");
+        return;
+    }
+    // Queued behind the chooser that still holds the name, the bus hands it
+    // over when that one ends.
+    auto* watcher = new QDBusServiceWatcher(QString::fromLatin1(busName), m_connection,
+                                            QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& newOwner) {
+                onOwnerChanged(newOwner);
+            });
+    requestName(0, [this, fail](uint reply, bool failed) {
+        if (failed || (reply != primaryOwner && reply != alreadyOwner && reply != inQueue)) {
+            fail(failed ? "the bus refused the request" : "the name is taken");
+            return;
+        }
+        if (reply != inQueue)
+            onOwnerChanged(m_connection.baseService());
     });
+}
+
+void SingleInstance::onOwnerChanged(const QString& newOwner) {
+    if (m_role == Role::Primary || newOwner != m_connection.baseService())
+        return;
+    m_role = Role::Primary;
+    Q_EMIT becamePrimary();
 }
 
 void SingleInstance::onNameRequestFinished(uint reply, bool failed) {

@@ -8,6 +8,8 @@
 #include <QVariantList>
 #include <QVariantMap>
 
+#include <functional>
+
 namespace marvoline {
 
 class ApplicationService;
@@ -51,6 +53,14 @@ public:
     // (ActivateAction); forwarded(ok) follows as for forward().
     void forwardAction(const QString& actionName, const QVariantList& parameter);
 
+    // For a secondary instance whose files were not taken and that shows them
+    // itself: exports the service again and claims the bus name, queueing
+    // behind the running chooser when that still holds it, so that later
+    // processes reach this one once the name is free. becamePrimary() follows
+    // when the name is ours. When the name cannot be claimed, a line on
+    // standard error says why.
+    void claimAfterFallback();
+
     Role role() const { return m_role; }
 
 Q_SIGNALS:
@@ -63,11 +73,14 @@ private:
     void decide(Role role);
     void onNameRequestFinished(uint reply, bool failed);
     void sendToPrimary(const QDBusMessage& call);
+    void requestName(uint flags, const std::function<void(uint reply, bool failed)>& answered);
+    void onOwnerChanged(const QString& newOwner);
 
     ApplicationService& m_service;
     QDBusConnection m_connection;
     bool m_started = false;
     bool m_exported = false;
+    bool m_claiming = false;
     Role m_role = Role::Undecided;
 };
 

@@ -23,6 +23,7 @@ template <typename T> using GObjectPtr = gio::Owned<T, g_object_unref>;
 using GObjectListPtr = gio::OwnedFull<GList, g_list_free_full, g_object_unref>;
 using GCharPtr = gio::Owned<char, g_free>;
 using GErrorPtr = gio::Owned<GError, g_error_free>;
+using GKeyFilePtr = gio::Owned<GKeyFile, g_key_file_free>;
 
 // Whether GIO's entry is one the program uses: GIO itself refuses files that
 // are missing, not key files, not of type Application, or whose Exec program
@@ -78,11 +79,36 @@ QString identifierOf(GDesktopAppInfo* info) {
     return QFile::decodeName(base.get());
 }
 
-// The name the entry is shown under: the localized full name, the localized
-// name, then the unlocalized ones (the localized lookups fall back to those).
+// The entry's key file, for what GDesktopAppInfo does not tell.
+GKeyFilePtr entryKeyFile(GDesktopAppInfo* info) {
+    const char* filename = g_desktop_app_info_get_filename(info);
+    GKeyFilePtr file(g_key_file_new());
+    if (!filename || !g_key_file_load_from_file(file.get(), filename, G_KEY_FILE_NONE, nullptr))
+        return {};
+    return file;
+}
+
+// The key's value in one of the user's languages; absent when the entry has
+// no translation for any of them. GIO's own locale look-up falls back to the
+// untranslated value, which would let an untranslated full name win over a
+// translated name.
+std::optional<QString> translatedString(GKeyFile* file, const char* key) {
+    if (!file)
+        return std::nullopt;
+    const GCharPtr locale(
+        g_key_file_get_locale_for_key(file, G_KEY_FILE_DESKTOP_GROUP, key, nullptr));
+    if (!locale)
+        return std::nullopt;
+    return takeText(
+        g_key_file_get_locale_string(file, G_KEY_FILE_DESKTOP_GROUP, key, locale.get(), nullptr));
+}
+
+// The name the entry is shown under: the translated full name, the translated
+// name, then the untranslated ones.
 QString displayName(GDesktopAppInfo* info) {
+    const GKeyFilePtr file = entryKeyFile(info);
     for (const char* key : {"X-GNOME-FullName", "Name"}) {
-        if (std::optional<QString> name = takeText(g_desktop_app_info_get_locale_string(info, key)))
+        if (std::optional<QString> name = translatedString(file.get(), key))
             return *name;
     }
     for (const char* key : {"X-GNOME-FullName", "Name"}) {
@@ -159,9 +185,9 @@ std::optional<AppBundleInfo> GioAppRegistry::bundleInfo(const QUrl& app) {
         return std::nullopt;
     AppBundleInfo bundle;
     bundle.identifier = identifierOf(info.get());
-    bundle.localizedFullName =
-        takeText(g_desktop_app_info_get_locale_string(info.get(), "X-GNOME-FullName"));
-    bundle.localizedName = takeText(g_desktop_app_info_get_locale_string(info.get(), "Name"));
+    const GKeyFilePtr file = entryKeyFile(info.get());
+    bundle.localizedFullName = translatedString(file.get(), "X-GNOME-FullName");
+    bundle.localizedName = translatedString(file.get(), "Name");
     bundle.fullName = takeText(g_desktop_app_info_get_string(info.get(), "X-GNOME-FullName"));
     bundle.name = takeText(g_desktop_app_info_get_string(info.get(), "Name"));
     return bundle;

@@ -166,11 +166,13 @@ void GioAppRegistry::launch(const QUrl& app, const QList<QUrl>& files, LaunchCal
         uris.reset(g_list_prepend(uris.release(), g_strndup(uri.constData(), gsize(uri.size()))));
     }
 
-    const GObjectPtr<GAppLaunchContext> context(g_app_launch_context_new());
     auto* job = new LaunchJob{std::move(done), {}};
     if (!qtRunsGlibMainContext())
         job->pump = startPump();
-    g_app_info_launch_uris_async(G_APP_INFO(info.get()), uris.get(), context.get(), nullptr,
+    // No launch context: a plain one has no startup notification ID, and GIO
+    // reports a failed D-Bus activation to the context with that ID, which
+    // trips its own assertion. The context would carry nothing else.
+    g_app_info_launch_uris_async(G_APP_INFO(info.get()), uris.get(), nullptr, nullptr,
                                  launchFinished, job);
 }
 
