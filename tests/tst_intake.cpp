@@ -87,35 +87,11 @@ private Q_SLOTS:
             QCOMPARE(QUrl::fromEncoded(url.toEncoded()), url);
         for (const QByteArray& path : asked) // only expanded absolute paths are looked up
             QVERIFY2(path.startsWith('/'), path.constData());
-        // Without a working directory, relative paths name nothing.
-        for (const QByteArray& cwd : {""_ba, "w"_ba}) {
-            const QList<QUrl> alone = keptCommandLineFiles(arguments, "/home/u", exists, {}, cwd);
-            for (const QByteArray& path : pathsOf(alone))
-                QVERIFY2(!path.startsWith("/w"), path.constData());
-        }
         // The user hears of a command line that named nothing, and only then.
         const QString message = ignoredArgumentsMessage(arguments, urls);
         QCOMPARE(message.isEmpty(), !urls.isEmpty());
         if (!message.isEmpty())
             QVERIFY(message.contains(u'"' + QString::fromLocal8Bit(arguments.first()) + u'"'));
-    }
-
-    void informationRequests_data() {
-        QTest::addColumn<Bytes>("arguments");
-        QTest::addColumn<CommandLineRequest>("request");
-        QTest::newRow("files") << Bytes{"/tmp/a", "-h", "-help", "--helpme"}
-                               << CommandLineRequest::ShowFiles;
-        QTest::newRow("help") << Bytes{"/tmp/a", "--help"} << CommandLineRequest::Help;
-        QTest::newRow("version") << Bytes{"--version", "/tmp/a"} << CommandLineRequest::Version;
-        QTest::newRow("first wins") << Bytes{"--version", "--help"} << CommandLineRequest::Version;
-    }
-
-    void informationRequests() {
-        QFETCH(Bytes, arguments);
-        QFETCH(CommandLineRequest, request);
-        QCOMPARE(commandLineRequest(arguments), request);
-        QVERIFY(usageText().contains("--version"));
-        QVERIFY(versionText().startsWith("marvoline "));
     }
 
     void tildeExpansion_data() {

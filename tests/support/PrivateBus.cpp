@@ -15,46 +15,30 @@ void writeText(const QString& path, const QByteArray& text) {
         qFatal("private bus: cannot write %s", qPrintable(path));
 }
 
-// A D-Bus service file's Exec is split as a shell would; quote every word.
-QByteArray quoted(const QString& word) {
-    QByteArray bytes = QFile::encodeName(word);
-    bytes.replace('\\', "\\\\").replace('"', "\\\"");
-    return '"' + bytes + '"';
-}
-
 } // namespace
 
 PrivateBus::PrivateBus(XdgSandbox& sandbox)
     : m_sandbox(sandbox) {
-    const QString services = sandbox.dataDir() + QStringLiteral("/dbus-1/services");
-    QDir().mkpath(services);
-    const QString config = sandbox.root() + QStringLiteral("/bus.conf");
-    writeText(config, "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
-                      "1.0//EN\" \"http://www.freedesktop.org/standards/dbus/1.0/"
-                      "busconfig.dtd\">\n<busconfig>\n<type>session</type>\n"
-                      "<listen>unix:dir=" +
-                          QFile::encodeName(sandbox.root()) + "</listen>\n<servicedir>" +
-                          QFile::encodeName(services) +
-                          "</servicedir>\n<policy context=\"default\">\n"
-                          "<allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-                          "<allow eavesdrop=\"true\"/>\n<allow own=\"*\"/>\n</policy>\n"
-                          "</busconfig>\n");
+    const QByteArray root = QFile::encodeName(sandbox.root());
+    QDir().mkpath(sandbox.dataDir() + QStringLiteral("/dbus-1/services"));
+    writeText(sandbox.root() + QStringLiteral("/bus.conf"),
+              "<busconfig><type>session</type><listen>unix:dir=" + root + "</listen><servicedir>" +
+                  root +
+                  "/data/dbus-1/services</servicedir><policy context='default'>"
+                  "<allow send_destination='*' eavesdrop='true'/><allow eavesdrop='true'/>"
+                  "<allow own='*'/></policy></busconfig>\n");
     m_daemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_daemon.start(QStringLiteral("dbus-daemon"),
-                   {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
-                    QStringLiteral("--print-address=1")});
-    while (m_daemon.waitForReadyRead(10000)) {
-        if (m_daemon.canReadLine()) {
-            m_address = QString::fromUtf8(m_daemon.readLine().trimmed());
-            break;
-        }
+                   {QStringLiteral("--config-file=") + sandbox.root() + QStringLiteral("/bus.conf"),
+                    QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+    while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(10000)) {
     }
+    m_address = QString::fromUtf8(m_daemon.readLine().trimmed());
 }
 
 PrivateBus::~PrivateBus() {
     m_daemon.terminate();
-    if (!m_daemon.waitForFinished(5000))
-        m_daemon.kill();
+    m_daemon.waitForFinished(5000);
 }
 
 void PrivateBus::makeSessionBus() const {
@@ -63,14 +47,17 @@ void PrivateBus::makeSessionBus() const {
 
 QUrl PrivateBus::addSlowApp(const QString& id, const QString& name, const QStringList& mimeTypes,
                             int delayMs, const QString& errorText) {
-    const QString busName = id.chopped(int(qstrlen(".desktop")));
-    QByteArray exec = quoted(QStringLiteral(SLOW_APP_EXECUTABLE)) + ' ' + quoted(id) + ' ' +
-                      quoted(m_sandbox.recordsDir()) + ' ' + QByteArray::number(delayMs);
+    // The service file's Exec is split as a shell would: every word quoted.
+    QStringList words{QStringLiteral(SLOW_APP_EXECUTABLE), id, m_sandbox.recordsDir(),
+                      QString::number(delayMs)};
     if (!errorText.isEmpty())
-        exec += ' ' + quoted(errorText);
-    writeText(m_sandbox.dataDir() + QStringLiteral("/dbus-1/services/") + busName +
+        words.append(errorText);
+    QByteArray exec;
+    for (const QString& word : words)
+        exec += " \"" + word.toUtf8() + '"';
+    writeText(m_sandbox.dataDir() + QStringLiteral("/dbus-1/services/") + id.chopped(8) +
                   QStringLiteral(".service"),
-              "[D-BUS Service]\nName=" + busName.toUtf8() + "\nExec=" + exec + '\n');
+              "[D-BUS Service]\nName=" + id.chopped(8).toUtf8() + "\nExec=" + exec.mid(1) + '\n');
     return m_sandbox.addApp(id, name, mimeTypes, {QStringLiteral("DBusActivatable=true")});
 }
 
