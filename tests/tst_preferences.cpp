@@ -145,7 +145,7 @@ private Q_SLOTS:
         // process lives cannot be known, so the lock is waited for, but not by the caller.
         const QString lock = sb.preferencesPath() + QStringLiteral(".lock");
         const QByteArray foreign = "4242\nmarvoline\nanother-host.invalid\n";
-        writeRaw(lock, foreign);
+        QVERIFY(raw.write(lock, foreign));
         const QString app = QStringLiteral("/usr/share/applications/counted.desktop");
         MainViewController::recordAppUsage(QUrl::fromLocalFile(app));
         MainViewController::recordAppUsage(QUrl::fromLocalFile(app));
