@@ -66,12 +66,15 @@ bool WindowManager::start() {
     env.insert(u"XDG_CONFIG_DIRS"_s, u"/etc/xdg"_s);
     env.insert(u"XDG_DATA_DIRS"_s, u"/usr/local/share:/usr/share"_s);
     m_process.setProcessEnvironment(env);
-    m_process.start(u"openbox"_s, {u"--sm-disable"_s});
+    // openbox sets its check window on the root before it is ready for new windows: one shown
+    // in between is never mapped. The startup command runs once it is ready.
+    m_process.start(u"openbox"_s,
+                    {u"--sm-disable"_s, u"--startup"_s, u"echo marvoline-wm-ready"_s});
     return m_process.waitForStarted() &&
            QTest::qWaitFor(
-               [] {
-                   return runTool(u"xprop"_s, {u"-root"_s, u"_NET_SUPPORTING_WM_CHECK"_s})
-                       .contains(u"window id"_s);
+               [this] {
+                   return m_process.state() == QProcess::Running &&
+                          m_process.peek(1 << 16).contains("marvoline-wm-ready");
                },
                10000);
 }

@@ -29,7 +29,7 @@ QRect windowGeometry(const QString& window);
 // ten seconds without one.
 QString findWindow(qint64 pid);
 
-// openbox for the length of a test: start() returns once it manages the screen.
+// openbox for the length of a test: start() returns once it manages new windows.
 class WindowManager {
 public:
     ~WindowManager();
