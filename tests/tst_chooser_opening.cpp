@@ -2,6 +2,7 @@
 // receives them, the use is counted first, the default switch is made before
 // the launch, a failed launch keeps the chooser, and nothing opens twice.
 #include "support/Chooser.h"
+#include "support/PrivateBus.h"
 #include "support/RawFiles.h"
 #include "support/TestMain.h"
 
@@ -25,6 +26,7 @@ namespace {
 
 const QString viewerId = u"org.example.Viewer.desktop"_s;
 const QString editorId = u"org.example.Editor.desktop"_s;
+const QString slowId = u"org.example.Slow.desktop"_s;
 
 // The uses counted so far, once the counts asked for are written.
 qint64 usesOf(const QUrl& app) {
@@ -43,26 +45,38 @@ class TestOpening final : public QObject {
 
 public:
     explicit TestOpening(XdgSandbox& sandbox)
-        : m_sandbox(sandbox) {
+        : m_sandbox(sandbox)
+        , m_bus(sandbox) {
+        // CSV files: an application started over D-Bus that answers the launch late.
+        m_bus.makeSessionBus();
+        m_bus.addSlowApp(slowId, u"Slow"_s, {u"text/csv"_s}, 1500);
         // Markdown files: the viewer is the default, the editor also opens them.
         m_sandbox.addApp(viewerId, u"Viewer"_s, {u"text/markdown"_s});
         m_sandbox.addApp(editorId, u"Editor"_s, {u"text/markdown"_s});
-        // An entry whose program disappears after the registry has read it.
-        QFile::copy(m_sandbox.recorderPath(), m_brokenProgram);
-        m_broken = m_sandbox.addRawDesktopFile(
-            u"org.example.Broken.desktop"_s,
-            "[Desktop Entry]\nType=Application\nName=Broken\nMimeType=text/x-tex;\nExec=" +
-                QFile::encodeName(m_brokenProgram) + " %F\n");
+        // An entry whose program, or itself, disappears after the registry has read it.
+        writeBrokenEntry();
         m_sandbox.writeMimeinfoCache({{u"text/markdown"_s, {viewerId, editorId}},
-                                      {u"text/x-tex"_s, {u"org.example.Broken.desktop"_s}}});
+                                      {u"text/x-tex"_s, {u"org.example.Broken.desktop"_s}},
+                                      {u"text/csv"_s, {slowId}}});
         m_sandbox.writeDefaults({{u"text/markdown"_s, viewerId}});
     }
 
 private:
     XdgSandbox& m_sandbox;
+    PrivateBus m_bus;
     RawFiles m_raw;
     const QString m_brokenProgram = m_sandbox.root() + u"/bin/vanishing"_s;
     QUrl m_broken;
+
+    // Its name is markup, which the row and any message show as the text it is.
+    void writeBrokenEntry() {
+        QFile::copy(m_sandbox.recorderPath(), m_brokenProgram);
+        m_broken = m_sandbox.addRawDesktopFile(
+            u"org.example.Broken.desktop"_s,
+            "[Desktop Entry]\nType=Application\nName=<h1>Broken</h1>\nMimeType=text/x-tex;\n"
+            "Exec=" +
+                QFile::encodeName(m_brokenProgram) + " %F\n");
+    }
 
 private Q_SLOTS:
     void init() { m_sandbox.clearRecords(); }
@@ -131,22 +145,55 @@ private Q_SLOTS:
         m_sandbox.writeDefaults({{u"text/markdown"_s, viewerId}}); // undo for the other cases
     }
 
+    void failedLaunchKeepsTheChooser_data() {
+        QTest::addColumn<bool>("entryGone");
+        QTest::newRow("program gone") << false;
+        QTest::newRow("entry gone") << true;
+    }
     void failedLaunchKeepsTheChooser() {
+        QFETCH(bool, entryGone);
+        writeBrokenEntry();
+        const qint64 usesBefore = usesOf(m_broken);
         const auto vc = showing({m_sandbox.writeFile(u"paper.tex"_s, "\\documentclass{x}\n")});
         QCOMPARE(vc->allAppCandidates.size(), 1);
-        QFile::remove(m_brokenProgram);
+        QFile::remove(entryGone ? m_broken.toLocalFile() : m_brokenProgram);
         QSignalSpy terminate(vc.get(), &MainViewController::terminateRequested);
         QSignalSpy failed(vc.get(), &MainViewController::launchFailed);
         QTest::mouseClick(tiles(*vc).at(0), Qt::LeftButton);
         QTRY_COMPARE(failed.size(), 1);
         QVERIFY(!vc->isLaunchInFlight() && vc->isTimerPaused);
         QVERIFY(vc->messageLabel->isVisibleTo(vc.get()));
-        QVERIFY(vc->messageLabel->text().contains(u"Broken"_s));
-        QCOMPARE(usesOf(m_broken), 1); // counted before the launch
+        // Named as its tile names it, even once the entry is gone, and shown as plain text.
+        QCOMPARE(tiles(*vc).at(0)->title(), u"<h1>Broken</h1>"_s);
+        QVERIFY2(vc->messageLabel->text().startsWith(u"<h1>Broken</h1> "_s),
+                 qPrintable(vc->messageLabel->text()));
+        QCOMPARE(vc->messageLabel->textFormat(), Qt::PlainText);
+        QCOMPARE(usesOf(m_broken), usesBefore + 1); // counted before the launch
         // The countdown cannot take over afterwards.
         for (int i = 0; i < 60; ++i)
             vc->tick();
         QCOMPARE(terminate.size(), 0);
+    }
+
+    void windowCloseWaitsForTheLaunch() {
+        // Closed from the title bar while the application is still starting: the program
+        // ends only once the files are handed over.
+        ChooserWindow chooser;
+        chooser.vc->configure({m_sandbox.writeFile(u"table.csv"_s, "1,2\n")}, true, false);
+        chooser.vc->showFiles();
+        QSignalSpy terminate(chooser.vc, &MainViewController::terminateRequested);
+        QTest::mouseClick(tiles(*chooser.vc).at(0), Qt::LeftButton);
+        QVERIFY(chooser.vc->isLaunchInFlight());
+        QVERIFY(!chooser.window.close());
+        QVERIFY(chooser.window.isVisible());
+        QCOMPARE(terminate.size(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(terminate.size(), 1, 20000);
+        QCOMPARE(m_sandbox.recordedLaunches(slowId).size(), 1);
+        // Without a launch under way, the window closes at once.
+        ChooserWindow idle;
+        idle.vc->configure({m_sandbox.writeFile(u"idle.csv"_s, "1\n")}, true, false);
+        idle.vc->showFiles();
+        QVERIFY(idle.window.close());
     }
 
     void choicesWhileLaunchingAreIgnored() {
