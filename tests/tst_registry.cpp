@@ -237,6 +237,7 @@ private Q_SLOTS:
         QFETCH(bool, loadable);
         QCOMPARE(registry.bundleIdentifier(url).has_value(), loadable);
         QCOMPARE(registry.bundleInfo(url).has_value(), loadable);
+        QCOMPARE(registry.applicationEntries({url}).value(0).has_value(), loadable);
         QVERIFY(!registry.applicationIcon(url).isNull());
         QVERIFY(!registry.shortVersion(url));
         if (!loadable)

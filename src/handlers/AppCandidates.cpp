@@ -7,31 +7,71 @@
 #include "handlers/CandidateList.h"
 #include "main/MainViewController.h"
 #include "platform/AppRegistry.h"
+#include "platform/AppStreamMetainfo.h"
 #include "platform/FilePaths.h"
 #include "platform/Platform.h"
 
 #include <QHash>
+#include <QSet>
 
 namespace marvoline {
 
 namespace {
 
+// The entries read for one list, by URL; absent for those not loadable.
+using EntryTable = QHash<QUrl, std::optional<AppEntry>>;
+
+// Reads the entries of the applications not read yet, in one registry call.
+void readEntries(AppRegistry& registry, EntryTable& table, const QList<QUrl>& apps) {
+    QList<QUrl> unread;
+    for (const QUrl& app : apps) {
+        if (table.contains(app))
+            continue;
+        table.insert(app, std::nullopt);
+        unread.append(app);
+    }
+    const QList<std::optional<AppEntry>> entries = registry.applicationEntries(unread);
+    for (qsizetype i = 0; i < unread.size() && i < entries.size(); ++i)
+        table[unread.at(i)] = entries.at(i);
+}
+
 // The registry's answer without the chooser itself, without entries that are
 // not loadable desktop entries, and with every application once: should the
 // registry name one path twice, the later mention is dropped, so the list
 // never shows one application on two buttons and has a single default.
-QList<QUrl> offeredApplications(AppRegistry& registry, const QList<QUrl>& answer) {
+QList<QUrl> offeredApplications(const EntryTable& table, const QList<QUrl>& answer) {
     const QString own = AppRegistry::ownIdentifier();
     QList<QUrl> apps;
+    QSet<QString> paths;
     for (const QUrl& app : answer) {
-        const std::optional<QString> id = registry.bundleIdentifier(app);
-        if (!id || *id == own)
+        const std::optional<AppEntry> entry = table.value(app);
+        if (!entry || entry->info.identifier == own)
             continue;
-        if (containsApplication(apps, app))
+        const QString path = applicationPath(app);
+        if (paths.contains(path))
             continue;
+        paths.insert(path);
         apps.append(app);
     }
     return apps;
+}
+
+// The name an application is shown under: the localized full name, the
+// localized name, then the unlocalized ones; for an entry that is not
+// loadable, or one without a name, its file name.
+QString nameOf(const std::optional<AppBundleInfo>& info, const QUrl& appURL) {
+    if (info) {
+        for (const std::optional<QString>* name :
+             {&info->localizedFullName, &info->localizedName, &info->fullName, &info->name}) {
+            if (*name)
+                return **name;
+        }
+    }
+    QString name = displayFileName(appURL);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot > 0)
+        name.truncate(dot);
+    return name;
 }
 
 } // namespace
@@ -39,7 +79,9 @@ QList<QUrl> offeredApplications(AppRegistry& registry, const QList<QUrl>& answer
 QList<AppCandidate> appCandidatesFromAnswer(const MainViewController& controller,
                                             const QUrl& fileURL, const QList<QUrl>& answer) {
     AppRegistry& registry = platform::registry();
-    const QList<QUrl> apps = offeredApplications(registry, answer);
+    EntryTable table;
+    readEntries(registry, table, answer);
+    const QList<QUrl> apps = offeredApplications(table, answer);
 
     const std::optional<QUrl> initial = controller.initialDefaultApp(fileURL, apps);
 
@@ -68,11 +110,13 @@ QList<AppCandidate> appCandidatesFromAnswer(const MainViewController& controller
         }
     }
 
+    readEntries(registry, table, list);
     QStringList names;
     names.reserve(list.size());
     QHash<QString, int> nameCounts;
     for (const QUrl& app : list) {
-        names.append(controller.localizedAppName(app));
+        const std::optional<AppEntry>& entry = table[app];
+        names.append(nameOf(entry ? std::optional(entry->info) : std::nullopt, app));
         ++nameCounts[names.last()];
     }
 
@@ -80,12 +124,13 @@ QList<AppCandidate> appCandidatesFromAnswer(const MainViewController& controller
     candidates.reserve(list.size());
     for (qsizetype i = 0; i < list.size(); ++i) {
         const QUrl& app = list.at(i);
+        const std::optional<AppEntry>& entry = table[app];
         AppCandidate candidate;
         candidate.url = app;
         candidate.name = names.at(i);
-        if (nameCounts.value(candidate.name) > 1)
-            candidate.version = registry.shortVersion(app);
-        candidate.icon = registry.applicationIcon(app);
+        if (entry && nameCounts.value(candidate.name) > 1)
+            candidate.version = appStreamReleaseVersion(entry->info.identifier);
+        candidate.icon = entry ? entry->icon : registry.applicationIcon(app);
         candidate.isDefault = finalDefault && isSameApplication(app, *finalDefault);
         candidates.append(candidate);
     }
@@ -98,32 +143,20 @@ QList<AppCandidate> MainViewController::loadAppCandidates(const QUrl& fileURL) c
 }
 
 QString MainViewController::localizedAppName(const QUrl& appURL) const {
-    if (const std::optional<AppBundleInfo> info = platform::registry().bundleInfo(appURL)) {
-        for (const std::optional<QString>* name :
-             {&info->localizedFullName, &info->localizedName, &info->fullName, &info->name}) {
-            if (*name)
-                return **name;
-        }
-    }
-    // Not a loadable entry, or one without a name: its file name stands in.
-    QString name = displayFileName(appURL);
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot > 0)
-        name.truncate(dot);
-    return name;
+    return nameOf(platform::registry().bundleInfo(appURL), appURL);
 }
 
 std::optional<QUrl> MainViewController::previewAppForImageIfMissing(const QUrl& fileURL,
                                                                     const QList<QUrl>& apps) const {
+    const std::optional<QString> type = contentTypeIdentifier(fileURL);
+    if (!type || !imageContentTypes().contains(*type))
+        return std::nullopt;
     AppRegistry& registry = platform::registry();
     for (const QUrl& app : apps) {
         const std::optional<QString> id = registry.bundleIdentifier(app);
         if (id && imageViewerIdentifiers().contains(*id))
             return std::nullopt;
     }
-    const std::optional<QString> type = contentTypeIdentifier(fileURL);
-    if (!type || !imageContentTypes().contains(*type))
-        return std::nullopt;
     for (const QString& id : imageViewerIdentifiers()) {
         const std::optional<QUrl> viewer = registry.applicationForIdentifier(id);
         if (viewer && registry.bundleIdentifier(*viewer))

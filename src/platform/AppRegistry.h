@@ -22,6 +22,13 @@ struct AppBundleInfo {
     std::optional<QString> name;              // Name
 };
 
+// What the candidate list shows of an application, from one reading of its
+// desktop entry.
+struct AppEntry {
+    AppBundleInfo info;
+    QIcon icon; // the entry's icon, or a generic application icon
+};
+
 // An application of the picker that lists every installed application.
 struct InstalledApp {
     QUrl url; // file URL of the desktop entry
@@ -55,6 +62,9 @@ public:
     virtual std::optional<QString> shortVersion(const QUrl& app) = 0;
     // The entry's icon, or a generic application icon.
     virtual QIcon applicationIcon(const QUrl& app) = 0;
+    // Identifier, names and icon of each entry, in the order given, reading
+    // each file once; absent for a URL that is not a loadable entry.
+    virtual QList<std::optional<AppEntry>> applicationEntries(const QList<QUrl>& apps) = 0;
     // The entry installed under the desktop file ID, if any.
     virtual std::optional<QUrl> applicationForIdentifier(const QString& desktopId) = 0;
     // Every installed application that should be shown in menus, by name.

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QList>
 #include <QStandardPaths>
 #include <QVersionNumber>
@@ -132,42 +133,108 @@ Component readComponent(QXmlStreamReader& xml) {
     return component;
 }
 
-std::optional<QString> versionFromFile(const QString& path, const QString& desktopId) {
-    QFile file(path);
-    if (file.size() > maxFileSize || !file.open(QIODevice::ReadOnly))
+// The components of one metainfo document; absent for a malformed one (a
+// document that breaks off is not trusted, not even its first part).
+std::optional<QList<Component>> readComponents(const QByteArray& metainfoXml) {
+    QXmlStreamReader xml(metainfoXml);
+    QList<Component> components;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("component"))
+            components.append(readComponent(xml));
+    }
+    if (xml.hasError())
         return std::nullopt;
-    const QByteArray contents = file.readAll();
-    // Most files are about other applications: look before parsing.
-    if (!contents.contains(withoutDesktopSuffix(desktopId).toUtf8()))
-        return std::nullopt;
-    return newestReleaseVersion(contents, desktopId);
+    return components;
 }
 
-std::optional<QString> versionInFolder(const QString& folder, const QString& desktopId) {
-    const QDir dir(folder);
-    if (!dir.exists())
-        return std::nullopt;
-    // The file is usually named after the component: try those names first.
-    const QString base = withoutDesktopSuffix(desktopId);
-    const QStringList preferred{base + metainfoSuffix, base + appdataSuffix,
-                                desktopId + metainfoSuffix, desktopId + appdataSuffix};
-    for (const QString& name : preferred) {
-        if (dir.exists(name)) {
-            if (std::optional<QString> version = versionFromFile(dir.filePath(name), desktopId))
-                return version;
-        }
-    }
-    const QStringList names =
-        dir.entryList({QLatin1Char('*') + metainfoSuffix, QLatin1Char('*') + appdataSuffix},
-                      QDir::Files | QDir::Readable, QDir::Name);
-    for (const QString& name : names) {
-        if (preferred.contains(name))
+// The newest release of the first component that names the desktop file ID
+// and declares one.
+std::optional<QString> versionAmong(const QList<Component>& components, const QString& desktopId) {
+    for (const Component& component : components) {
+        if (!namesDesktopId(component, desktopId))
             continue;
-        if (std::optional<QString> version = versionFromFile(dir.filePath(name), desktopId))
+        if (std::optional<QString> version = newestOf(component.releases))
             return version;
     }
     return std::nullopt;
 }
+
+// The metainfo files below the data folders, listed once and each read and
+// parsed at most once, and the versions found for each desktop file ID.
+class MetainfoIndex {
+public:
+    explicit MetainfoIndex(const QStringList& dataDirs) {
+        for (const QString& dataDir : dataDirs) {
+            for (const char* sub : {"metainfo", "appdata"}) {
+                const QDir dir(dataDir + QLatin1Char('/') + QLatin1String(sub));
+                const QStringList names = dir.entryList(
+                    {QLatin1Char('*') + metainfoSuffix, QLatin1Char('*') + appdataSuffix},
+                    QDir::Files | QDir::Readable, QDir::Name);
+                if (!names.isEmpty())
+                    m_folders.append({dir.path(), names});
+            }
+        }
+    }
+
+    std::optional<QString> version(const QString& desktopId) {
+        const auto known = m_versions.constFind(desktopId);
+        if (known != m_versions.cend())
+            return *known;
+        std::optional<QString> found;
+        for (const Folder& folder : std::as_const(m_folders)) {
+            found = versionInFolder(folder, desktopId);
+            if (found)
+                break;
+        }
+        m_versions.insert(desktopId, found);
+        return found;
+    }
+
+private:
+    struct Folder {
+        QString path;
+        QStringList names; // in name order
+    };
+
+    std::optional<QString> versionInFolder(const Folder& folder, const QString& desktopId) {
+        // The file is usually named after the component: those names first.
+        const QString base = withoutDesktopSuffix(desktopId);
+        const QStringList preferred{base + metainfoSuffix, base + appdataSuffix,
+                                    desktopId + metainfoSuffix, desktopId + appdataSuffix};
+        for (const QString& name : preferred) {
+            if (!folder.names.contains(name))
+                continue;
+            if (std::optional<QString> version = versionInFile(folder, name, desktopId))
+                return version;
+        }
+        for (const QString& name : folder.names) {
+            if (preferred.contains(name))
+                continue;
+            if (std::optional<QString> version = versionInFile(folder, name, desktopId))
+                return version;
+        }
+        return std::nullopt;
+    }
+
+    std::optional<QString> versionInFile(const Folder& folder, const QString& name,
+                                         const QString& desktopId) {
+        const QString path = folder.path + QLatin1Char('/') + name;
+        auto file = m_files.find(path);
+        if (file == m_files.end()) {
+            QFile reader(path);
+            std::optional<QList<Component>> components;
+            if (reader.size() <= maxFileSize && reader.open(QIODevice::ReadOnly))
+                components = readComponents(reader.readAll());
+            file = m_files.insert(path, components);
+        }
+        return *file ? versionAmong(**file, desktopId) : std::nullopt;
+    }
+
+    QList<Folder> m_folders;
+    QHash<QString, std::optional<QList<Component>>> m_files;
+    QHash<QString, std::optional<QString>> m_versions;
+};
 
 } // namespace
 
@@ -175,37 +242,17 @@ std::optional<QString> newestReleaseVersion(const QByteArray& metainfoXml,
                                             const QString& desktopId) {
     if (desktopId.isEmpty())
         return std::nullopt;
-    QXmlStreamReader xml(metainfoXml);
-    std::optional<QString> found;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement() && xml.name() == QLatin1String("component")) {
-            const Component component = readComponent(xml);
-            if (!found && namesDesktopId(component, desktopId))
-                found = newestOf(component.releases);
-        }
-    }
-    // A document that breaks off is not trusted, not even its first part.
-    if (xml.hasError())
-        return std::nullopt;
-    return found;
-}
-
-std::optional<QString> appStreamReleaseVersion(const QString& desktopId,
-                                               const QStringList& dataDirs) {
-    for (const QString& dataDir : dataDirs) {
-        for (const char* sub : {"metainfo", "appdata"}) {
-            const QString folder = dataDir + QLatin1Char('/') + QLatin1String(sub);
-            if (std::optional<QString> version = versionInFolder(folder, desktopId))
-                return version;
-        }
-    }
-    return std::nullopt;
+    const std::optional<QList<Component>> components = readComponents(metainfoXml);
+    return components ? versionAmong(*components, desktopId) : std::nullopt;
 }
 
 std::optional<QString> appStreamReleaseVersion(const QString& desktopId) {
-    return appStreamReleaseVersion(
-        desktopId, QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation));
+    if (desktopId.isEmpty())
+        return std::nullopt;
+    // Read once per process: metainfo changes only when software is installed.
+    static MetainfoIndex index(
+        QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation));
+    return index.version(desktopId);
 }
 
 } // namespace marvoline

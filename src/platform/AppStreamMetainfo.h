@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QStringList>
 
 #include <optional>
 
@@ -13,12 +12,9 @@ namespace marvoline {
 // <id> (with or without ".desktop") names the desktop file ID; the files are
 // metainfo/*.metainfo.xml and appdata/*.appdata.xml (either suffix in either
 // folder) below XDG_DATA_HOME and each XDG_DATA_DIRS entry, in that order.
-// Absent when no such component declares a release.
+// Absent when no such component declares a release. The folders are listed
+// and each file is read at most once per process.
 std::optional<QString> appStreamReleaseVersion(const QString& desktopId);
-
-// The same, searching below the given data folders (in order of precedence).
-std::optional<QString> appStreamReleaseVersion(const QString& desktopId,
-                                               const QStringList& dataDirs);
 
 // The newest release of the component in one metainfo document that names the
 // desktop file ID. "Newest" is the latest timestamp or date; among releases of

@@ -118,9 +118,22 @@ QString displayName(GDesktopAppInfo* info) {
     return identifierOf(info);
 }
 
+AppBundleInfo bundleInfoOf(GDesktopAppInfo* info) {
+    AppBundleInfo bundle;
+    bundle.identifier = identifierOf(info);
+    const GKeyFilePtr file = entryKeyFile(info);
+    bundle.localizedFullName = translatedString(file.get(), "X-GNOME-FullName");
+    bundle.localizedName = translatedString(file.get(), "Name");
+    bundle.fullName = takeText(g_desktop_app_info_get_string(info, "X-GNOME-FullName"));
+    bundle.name = takeText(g_desktop_app_info_get_string(info, "Name"));
+    return bundle;
+}
+
+// Made once: the bundled fallback is an SVG, parsed when the icon is made.
 QIcon genericApplicationIcon() {
-    return QIcon::fromTheme(QStringLiteral("application-x-executable"),
-                            QIcon(QStringLiteral(":/icons/application.svg")));
+    static const QIcon icon = QIcon::fromTheme(QStringLiteral("application-x-executable"),
+                                               QIcon(QStringLiteral(":/icons/application.svg")));
+    return icon;
 }
 
 QIcon iconOf(GAppInfo* app) {
@@ -183,14 +196,7 @@ std::optional<AppBundleInfo> GioAppRegistry::bundleInfo(const QUrl& app) {
     const GObjectPtr<GDesktopAppInfo> info = loadEntry(app);
     if (!info)
         return std::nullopt;
-    AppBundleInfo bundle;
-    bundle.identifier = identifierOf(info.get());
-    const GKeyFilePtr file = entryKeyFile(info.get());
-    bundle.localizedFullName = translatedString(file.get(), "X-GNOME-FullName");
-    bundle.localizedName = translatedString(file.get(), "Name");
-    bundle.fullName = takeText(g_desktop_app_info_get_string(info.get(), "X-GNOME-FullName"));
-    bundle.name = takeText(g_desktop_app_info_get_string(info.get(), "Name"));
-    return bundle;
+    return bundleInfoOf(info.get());
 }
 
 std::optional<QString> GioAppRegistry::shortVersion(const QUrl& app) {
@@ -205,6 +211,19 @@ QIcon GioAppRegistry::applicationIcon(const QUrl& app) {
     if (!info)
         return genericApplicationIcon();
     return iconOf(G_APP_INFO(info.get()));
+}
+
+QList<std::optional<AppEntry>> GioAppRegistry::applicationEntries(const QList<QUrl>& apps) {
+    QList<std::optional<AppEntry>> entries;
+    entries.reserve(apps.size());
+    for (const QUrl& app : apps) {
+        const GObjectPtr<GDesktopAppInfo> info = loadEntry(app);
+        if (info)
+            entries.append(AppEntry{bundleInfoOf(info.get()), iconOf(G_APP_INFO(info.get()))});
+        else
+            entries.append(std::nullopt);
+    }
+    return entries;
 }
 
 std::optional<QUrl> GioAppRegistry::applicationForIdentifier(const QString& desktopId) {

@@ -16,6 +16,7 @@ public:
     std::optional<AppBundleInfo> bundleInfo(const QUrl& app) override;
     std::optional<QString> shortVersion(const QUrl& app) override;
     QIcon applicationIcon(const QUrl& app) override;
+    QList<std::optional<AppEntry>> applicationEntries(const QList<QUrl>& apps) override;
     std::optional<QUrl> applicationForIdentifier(const QString& desktopId) override;
     QList<InstalledApp> allApplications() override;
     void registerOwnApplication() override;
