@@ -6,6 +6,7 @@
 #include "views/AppIconButton.h"
 #include "views/ImageResize.h"
 #include "views/StopTimerButton.h"
+#include "views/SymbolIcons.h"
 #include "views/WindowDragHandleView.h"
 
 #include <QDrag>
@@ -231,6 +232,40 @@ private Q_SLOTS:
             QCOMPARE(image.pixel(p), 0xFFFF3B30u);
         for (const QPoint& p : {QPoint(0, 0), QPoint(14, 0), QPoint(3, 3)})
             QCOMPARE(qAlpha(image.pixel(p)), 0);
+    }
+
+    // The bundled symbols are drawn at the size asked for, in the text colour, and dimmed when
+    // disabled.
+    void bundledSymbolsDrawnAtTheirSize_data() {
+        QTest::addColumn<QString>("symbol");
+        QTest::addColumn<int>("side");
+        for (const char* name : {"clock", "doc.on.doc", "line.3.horizontal"}) {
+            QTest::addRow("%s", name) << QString::fromLatin1(name) << 18;
+            QTest::addRow("%s large", name) << QString::fromLatin1(name) << 77;
+        }
+    }
+
+    void bundledSymbolsDrawnAtTheirSize() {
+        QFETCH(QString, symbol);
+        QFETCH(int, side);
+        const QIcon icon = symbolIcon(symbol);
+        if (icon.name() != QString())
+            QSKIP("the icon theme has this symbol");
+        const QImage image = icon.pixmap(QSize(side, side), 1.0).toImage();
+        QCOMPARE(image.size(), QSize(side, side));
+        const QRgb text = QGuiApplication::palette().color(QPalette::WindowText).rgb();
+        int opaque = 0;
+        for (int y = 0; y < side; ++y) {
+            for (int x = 0; x < side; ++x) {
+                const QRgb pixel = image.pixel(x, y);
+                if (qAlpha(pixel) < 255)
+                    continue;
+                ++opaque;
+                QCOMPARE(pixel, text);
+            }
+        }
+        QVERIFY(opaque > 0);
+        QVERIFY(icon.pixmap(QSize(side, side), 1.0, QIcon::Disabled).toImage() != image);
     }
 
     void resizeStretchesTheWholeImage() {

@@ -1,14 +1,11 @@
 #include "views/SymbolIcons.h"
 
+#include "views/SymbolIconEngine.h"
+
 #include <QColor>
 #include <QFile>
 #include <QGuiApplication>
-#include <QImage>
-#include <QPainter>
 #include <QPalette>
-#include <QPixmap>
-#include <QStringList>
-#include <QSvgRenderer>
 
 #include <array>
 #include <optional>
@@ -41,37 +38,14 @@ const SymbolEntry* findSymbol(const QString& symbolName) {
     return nullptr;
 }
 
-// Renders the SVG at one device size, optionally recoloured: the bundled
-// symbols are drawn in black and take the colour through their alpha.
-QPixmap renderSymbol(QSvgRenderer& renderer, int deviceSize, const std::optional<QColor>& tint) {
-    QImage image(deviceSize, deviceSize, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    {
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        renderer.render(&painter, QRectF(0, 0, deviceSize, deviceSize));
-        if (tint) {
-            painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-            painter.fillRect(image.rect(), *tint);
-        }
-    }
-    return QPixmap::fromImage(std::move(image));
-}
-
 QIcon bundledIcon(const QString& path, bool tinted) {
-    QSvgRenderer renderer(path);
-    if (!renderer.isValid())
+    if (!QFile::exists(path))
         return {};
     std::optional<QColor> tint;
     if (tinted)
         tint = QGuiApplication::palette().color(QPalette::WindowText);
-    QIcon icon;
-    // Device sizes: QIcon picks the one that matches size times the screen's
-    // pixel ratio.
-    static constexpr std::array kDeviceSizes{10, 12, 16, 20, 24, 32, 40, 48, 64, 96};
-    for (const int size : kDeviceSizes)
-        icon.addPixmap(renderSymbol(renderer, size, tint));
-    return icon;
+    // Drawn when shown, at the size shown.
+    return QIcon(new SymbolIconEngine(path, tint));
 }
 
 } // namespace

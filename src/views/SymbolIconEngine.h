@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QColor>
+#include <QHash>
+#include <QIconEngine>
+#include <QPixmap>
+#include <QString>
+
+#include <optional>
+
+namespace marvoline {
+
+// A bundled SVG symbol drawn at the size it is shown at, when it is first
+// shown, optionally recoloured: the bundled symbols are drawn in black and take
+// the colour through their alpha. Each size is drawn once.
+class SymbolIconEngine : public QIconEngine {
+public:
+    SymbolIconEngine(const QString& path, const std::optional<QColor>& tint);
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override;
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override;
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override;
+    QIconEngine* clone() const override;
+    QString key() const override;
+    bool isNull() override;
+
+private:
+    QPixmap render(int side);
+
+    QString m_path;
+    std::optional<QColor> m_tint;
+    QHash<int, QPixmap> m_drawn; // by device size
+};
+
+} // namespace marvoline
