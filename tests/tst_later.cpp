@@ -82,9 +82,11 @@ private:
     // notification service is on the bus unless withService is false.
     void useCenter(const QDBusConnection& connection, const QString& storePath) {
         m_storePath = storePath;
-        m_center = std::make_unique<DbusNotificationCenter>(connection, ReminderStore(storePath),
-                                                            QStringList());
-        platform::setNotificationCenter(m_center.get());
+        // The centre in use hands its delegate over, so it goes only after the new one is in.
+        auto center = std::make_unique<DbusNotificationCenter>(connection, ReminderStore(storePath),
+                                                               QStringList());
+        platform::setNotificationCenter(center.get());
+        m_center = std::move(center);
     }
     void useGrantingCenter() {
         QVERIFY(QDBusConnection::sessionBus().isConnected());
