@@ -24,8 +24,20 @@
         <translation>Close</translation>
     </message>
     <message id="ui.setDefault">
-        <source>Set as default</source>
-        <translation>Set as default</translation>
+        <source>Always ask with Marvoline for every %1</source>
+        <translation>Always ask with Marvoline for every %1</translation>
+    </message>
+    <message id="ui.setDefault.anyType">
+        <source>Always ask with Marvoline for files of this type</source>
+        <translation>Always ask with Marvoline for files of this type</translation>
+    </message>
+    <message id="ui.setDefault.toolTip">
+        <source>Files of this type will open through Marvoline; it remembers %1 as their default.</source>
+        <translation>Files of this type will open through Marvoline; it remembers %1 as their default.</translation>
+    </message>
+    <message id="ui.setDefault.toolTipNoDefault">
+        <source>Files of this type will open through Marvoline.</source>
+        <translation>Files of this type will open through Marvoline.</translation>
     </message>
     <message id="ui.addApp">
         <source>Other…</source>
@@ -134,6 +146,34 @@
     <message id="ui.argumentsIgnored">
         <source>No file to show; ignored: %1</source>
         <translation>No file to show; ignored: %1</translation>
+    </message>
+    <message id="ui.a11y.openWith">
+        <source>Open with %1</source>
+        <translation>Open with %1</translation>
+    </message>
+    <message id="ui.a11y.version">
+        <source>Version %1.</source>
+        <translation>Version %1.</translation>
+    </message>
+    <message id="ui.a11y.autoOpen">
+        <source>Default application: opens when the countdown ends.</source>
+        <translation>Default application: opens when the countdown ends.</translation>
+    </message>
+    <message id="ui.a11y.stopTimer">
+        <source>Stop automatic opening</source>
+        <translation>Stop automatic opening</translation>
+    </message>
+    <message id="ui.a11y.stopTimer.toolTip">
+        <source>Stop opening with %1 automatically</source>
+        <translation>Stop opening with %1 automatically</translation>
+    </message>
+    <message id="ui.a11y.moreApps">
+        <source>More applications</source>
+        <translation>More applications</translation>
+    </message>
+    <message id="ui.a11y.dragHandle">
+        <source>Drag the files to another application</source>
+        <translation>Drag the files to another application</translation>
     </message>
 </context>
 </TS>

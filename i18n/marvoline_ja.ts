@@ -24,8 +24,20 @@
         <translation>閉じる</translation>
     </message>
     <message id="ui.setDefault">
-        <source>Set as default</source>
-        <translation>既定にする</translation>
+        <source>Always ask with Marvoline for every %1</source>
+        <translation>%1 はいつも Marvoline で開くアプリを選ぶ</translation>
+    </message>
+    <message id="ui.setDefault.anyType">
+        <source>Always ask with Marvoline for files of this type</source>
+        <translation>この種類のファイルはいつも Marvoline で開くアプリを選ぶ</translation>
+    </message>
+    <message id="ui.setDefault.toolTip">
+        <source>Files of this type will open through Marvoline; it remembers %1 as their default.</source>
+        <translation>この種類のファイルは Marvoline を通して開くようになります。%1 は既定のアプリとして記憶されます。</translation>
+    </message>
+    <message id="ui.setDefault.toolTipNoDefault">
+        <source>Files of this type will open through Marvoline.</source>
+        <translation>この種類のファイルは Marvoline を通して開くようになります。</translation>
     </message>
     <message id="ui.addApp">
         <source>Other…</source>
@@ -134,6 +146,34 @@
     <message id="ui.argumentsIgnored">
         <source>No file to show; ignored: %1</source>
         <translation>表示するファイルがありません。無視した引数: %1</translation>
+    </message>
+    <message id="ui.a11y.openWith">
+        <source>Open with %1</source>
+        <translation>%1 で開く</translation>
+    </message>
+    <message id="ui.a11y.version">
+        <source>Version %1.</source>
+        <translation>バージョン %1。</translation>
+    </message>
+    <message id="ui.a11y.autoOpen">
+        <source>Default application: opens when the countdown ends.</source>
+        <translation>既定のアプリ：カウントダウンが終わると開きます。</translation>
+    </message>
+    <message id="ui.a11y.stopTimer">
+        <source>Stop automatic opening</source>
+        <translation>自動で開くのを止める</translation>
+    </message>
+    <message id="ui.a11y.stopTimer.toolTip">
+        <source>Stop opening with %1 automatically</source>
+        <translation>%1 で自動的に開くのを止める</translation>
+    </message>
+    <message id="ui.a11y.moreApps">
+        <source>More applications</source>
+        <translation>ほかのアプリケーション</translation>
+    </message>
+    <message id="ui.a11y.dragHandle">
+        <source>Drag the files to another application</source>
+        <translation>ファイルをほかのアプリケーションへドラッグ</translation>
     </message>
 </context>
 </TS>

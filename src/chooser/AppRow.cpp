@@ -8,6 +8,7 @@
 #include <QLayout>
 #include <QMenu>
 #include <QPointer>
+#include <QTimer>
 #include <QToolButton>
 
 #include <algorithm>
@@ -36,6 +37,7 @@ int MainViewController::visibleAppCount(double width) {
 void MainViewController::populateAppButtons(const QList<AppCandidate>& apps, const QUrl& fileURL) {
     Q_UNUSED(fileURL); // the actions read the files on show when they run
     allAppCandidates = apps;
+    const RowFocus focus = rowFocus();
 
     QLayout* row = appStackView->layout();
     while (QLayoutItem* item = row->takeAt(0)) {
@@ -83,11 +85,19 @@ void MainViewController::populateAppButtons(const QList<AppCandidate>& apps, con
         if (candidate.isDefault && !defaultAppButton) {
             defaultAppButton = tile;
             tile->installEventFilter(this);
+            tile->setAutoOpening(timer && timer->isActive() && !isTimerPaused);
             if (!skipTimer) {
                 auto* stop = new StopTimerButton(this);
+                //% "Stop opening with %1 automatically"
+                stop->setToolTip(qtTrId("ui.a11y.stopTimer.toolTip").arg(candidate.name));
                 stop->onClick = [self] {
-                    if (self)
-                        self->pauseTimer();
+                    if (!self)
+                        return;
+                    // The button hides itself: the keyboard focus goes back to the tile.
+                    if (self->stopTimerButton && self->stopTimerButton->hasFocus() &&
+                        self->defaultAppButton)
+                        self->defaultAppButton->setFocus(Qt::OtherFocusReason);
+                    self->pauseTimer();
                 };
                 stop->setFixedSize(28, 28);
                 stopTimerButton = stop;
@@ -100,6 +110,9 @@ void MainViewController::populateAppButtons(const QList<AppCandidate>& apps, con
     if (!overflowApps.isEmpty()) {
         trailingButton = new QToolButton;
         trailingButton->setText(QStringLiteral("⋯"));
+        //% "More applications"
+        trailingButton->setAccessibleName(qtTrId("ui.a11y.moreApps"));
+        trailingButton->setToolTip(trailingButton->accessibleName());
         QToolButton* button = trailingButton;
         connect(button, &QToolButton::clicked, this, [this, button] { onOverflowTapped(button); });
     } else {
@@ -114,7 +127,10 @@ void MainViewController::populateAppButtons(const QList<AppCandidate>& apps, con
     trailingButton->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
     row->addWidget(trailingButton);
     trailingButton->show();
+    fitBandToTiles();
     layoutAppRow();
+    updateTabOrder();
+    restoreRowFocus(focus);
 }
 
 void MainViewController::layoutAppRow() {

@@ -16,8 +16,10 @@ void MainViewController::startTimer(const QUrl& fileURL, const std::optional<QUr
     }
     timerRemaining = timerDuration;
     isTimerPaused = false;
-    if (defaultAppButton)
+    if (defaultAppButton) {
         defaultAppButton->setFillProgress(0);
+        defaultAppButton->setAutoOpening(true);
+    }
     if (stopTimerButton)
         stopTimerButton->setStopped(false);
 
@@ -40,6 +42,8 @@ void MainViewController::tick() {
         return;
 
     // The countdown has run out.
+    if (defaultAppButton)
+        defaultAppButton->setAutoOpening(false);
     timer->stop();
     timer->deleteLater();
     timer = nullptr;
@@ -53,8 +57,10 @@ void MainViewController::tick() {
 
 void MainViewController::pauseTimer() {
     isTimerPaused = true;
-    if (defaultAppButton)
+    if (defaultAppButton) {
         defaultAppButton->setFillProgress(0);
+        defaultAppButton->setAutoOpening(false);
+    }
     if (stopTimerButton)
         stopTimerButton->setStopped(true);
 }

@@ -26,6 +26,7 @@ void MainViewController::showFiles() {
 
     const QList<AppCandidate> candidates = loadAppCandidates(first);
     populateAppButtons(candidates, first);
+    focusDefaultTile();
 
     // Fill the row once more when the band has its final width.
     QTimer::singleShot(0, this, [this, first] {
@@ -47,6 +48,8 @@ void MainViewController::showFiles() {
 
     timerSectionStack->setVisible(!skipTimer);
     setDefaultButton->setVisible(isOpenAsContext && !skipTimer);
+    if (isOpenAsContext && !skipTimer)
+        updateSetDefaultTexts(first);
     keepRoomForOptionsRow();
 
     if (!skipTimer) {

@@ -1,7 +1,6 @@
 #include "main/MainViewController.h"
 
 #include "views/OverlapRowLayout.h"
-#include "views/SymbolIcons.h"
 #include "views/WindowDragHandleView.h"
 
 #include <QApplication>
@@ -16,18 +15,6 @@
 
 namespace marvoline {
 
-namespace {
-
-// Controls of the options row: 11 px medium text.
-QFont optionFont(const QFont& base) {
-    QFont font = base;
-    font.setPixelSize(11);
-    font.setWeight(QFont::Medium);
-    return font;
-}
-
-} // namespace
-
 QToolButton* MainViewController::makeOptionButton(const QString& title, const QString& symbolName) {
     // Small framed buttons, sized to their text: a push button would take the
     // style's minimum width of a dialog button.
@@ -36,11 +23,8 @@ QToolButton* MainViewController::makeOptionButton(const QString& title, const QS
     button->setToolButtonStyle(symbolName.isEmpty() ? Qt::ToolButtonTextOnly
                                                     : Qt::ToolButtonTextBesideIcon);
     button->setAutoRaise(false);
-    button->setFont(optionFont(font()));
-    if (!symbolName.isEmpty()) {
-        button->setIcon(symbolIcon(symbolName));
-        button->setIconSize(QSize(12, 12));
-    }
+    // Font and symbol come from updateTextAppearance().
+    button->setProperty(optionSymbolProperty, symbolName);
     button->setFocusPolicy(Qt::TabFocus);
     return button;
 }
@@ -71,7 +55,7 @@ void MainViewController::buildUI() {
     // stands out above and below lies in the margins around the band.
     appContainer = new QWidget;
     appContainer->setObjectName(QStringLiteral("appContainer"));
-    appContainer->setFixedHeight(52);
+    appContainer->setFixedHeight(appBandHeight);
     appStackView = new QWidget(this);
     appStackView->setObjectName(QStringLiteral("appStackView"));
     new OverlapRowLayout(appStackView, appButtonSpacing);
@@ -127,9 +111,8 @@ void MainViewController::buildUI() {
     connect(closeButton, &QToolButton::clicked, this, &MainViewController::onCloseTapped);
     optionsLayout->addWidget(closeButton, 0, Qt::AlignVCenter);
 
-    //% "Set as default"
-    setDefaultButton = new QCheckBox(qtTrId("ui.setDefault"));
-    setDefaultButton->setFont(optionFont(font()));
+    //% "Always ask with Marvoline for files of this type"
+    setDefaultButton = new QCheckBox(qtTrId("ui.setDefault.anyType"));
     setDefaultButton->setChecked(false);
     setDefaultButton->setVisible(false);
     optionsLayout->addWidget(setDefaultButton, 0, Qt::AlignVCenter);
@@ -160,6 +143,9 @@ void MainViewController::buildUI() {
     settleTimer->setInterval(windowSettleMs);
     connect(settleTimer, &QTimer::timeout, this, [this] { windowSettled = true; });
     qApp->installEventFilter(this);
+
+    updateTextAppearance();
+    installKeyboardShortcuts();
 }
 
 } // namespace marvoline

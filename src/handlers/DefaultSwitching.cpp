@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QJsonObject>
+#include <QMimeDatabase>
 
 namespace marvoline {
 
@@ -33,6 +34,36 @@ void MainViewController::performSetDefaultIfNeeded(const QUrl& fileURL) {
         return;
     // Only the exact type is switched; the other image types keep their handlers.
     registry.setOwnApplicationAsDefault(*type);
+}
+
+void MainViewController::updateSetDefaultTexts(const QUrl& fileURL) {
+    Q_ASSERT(setDefaultButton);
+    // The type's own words from the shared MIME database, in the user's language.
+    QString description;
+    if (const std::optional<QString> type = contentTypeIdentifier(fileURL)) {
+        const QMimeType mimeType = QMimeDatabase().mimeTypeForName(*type);
+        // Unknown data has a description ("unknown") that names no type.
+        if (mimeType.isValid() && !mimeType.isDefault())
+            description = mimeType.comment();
+    }
+    if (description.isEmpty()) {
+        setDefaultButton->setText(qtTrId("ui.setDefault.anyType"));
+    } else {
+        //% "Always ask with Marvoline for every %1"
+        setDefaultButton->setText(qtTrId("ui.setDefault").arg(description));
+    }
+
+    // Ticking it remembers the application that opens the type now.
+    AppRegistry& registry = platform::registry();
+    const std::optional<QUrl> current = registry.defaultApplicationForFile(fileURL);
+    if (current && registry.bundleIdentifier(*current) != AppRegistry::ownIdentifier()) {
+        const QString name = localizedAppName(*current);
+        //% "Files of this type will open through Marvoline; it remembers %1 as their default."
+        setDefaultButton->setToolTip(qtTrId("ui.setDefault.toolTip").arg(name));
+    } else {
+        //% "Files of this type will open through Marvoline."
+        setDefaultButton->setToolTip(qtTrId("ui.setDefault.toolTipNoDefault"));
+    }
 }
 
 void MainViewController::savePreviousDefault(const QUrl& fileURL, const QUrl& appURL) {

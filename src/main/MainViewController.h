@@ -37,6 +37,8 @@ class WindowDragHandleView;
 //   chooser/LaterMenu.cpp        the Later menu and the custom delay dialog
 //   chooser/Reminders.cpp        scheduling the reminder of the Later menu
 //   chooser/Preview.cpp          setupPreview
+//   chooser/KeyboardAccess.cpp   tab order, focus at show and across rebuilds, Escape
+//   chooser/TextAppearance.cpp   option fonts and symbols from the desktop's font and palette
 //   handlers/PersistedSettings.cpp, handlers/AppCandidates.cpp,
 //   handlers/DefaultResolution.cpp, handlers/DefaultSwitching.cpp
 class MainViewController : public QWidget {
@@ -57,6 +59,10 @@ public:
     static constexpr int appButtonSpacing = -8;
     static constexpr int overflowButtonWidth = 50;
     static constexpr int addButtonWidth = 80;
+    // Height of the band that the row of tiles is centred on.
+    static constexpr int appBandHeight = 52;
+    // Property of an option button: the name of its symbol.
+    static constexpr const char* optionSymbolProperty = "marvolineSymbol";
 
     static constexpr double timerDuration = 5.0;
     static constexpr int timerIntervalMs = 100;
@@ -99,6 +105,9 @@ public:
 
     void performSetDefaultIfNeeded(const QUrl& fileURL);
     static void savePreviousDefault(const QUrl& fileURL, const QUrl& appURL);
+    // The set-default check box's text names the file's type; its tool tip
+    // names the application that ticking it would remember as the default.
+    void updateSetDefaultTexts(const QUrl& fileURL);
 
     // ---- opening ------------------------------------------------------------
     // Counts the use, then launches; the chooser terminates once the launch has
@@ -182,6 +191,7 @@ Q_SIGNALS:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void buildUI();
@@ -200,6 +210,22 @@ private:
     QString shownAppName(const QUrl& appURL) const;
 
     QList<AppIconButton*> appTiles() const;
+
+    // Keyboard access.
+    struct RowFocus {
+        std::optional<QUrl> tileApp; // the focused tile's application
+        bool trailingButton = false;
+        bool stopButton = false;
+    };
+    void installKeyboardShortcuts();
+    RowFocus rowFocus() const;
+    void restoreRowFocus(const RowFocus& focus);
+    void focusDefaultTile();
+    void updateTabOrder();
+
+    // Text sizes and symbol colours follow the application font and palette.
+    void updateTextAppearance();
+    void fitBandToTiles();
 
     bool launchInFlight = false;
     bool quitAfterLaunch = false;

@@ -1,13 +1,15 @@
 #include "views/AppIconButton.h"
 
+#include "views/Appearance.h"
+
 #include <QEvent>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
-
 #include <QTextDocument>
 
 #include <algorithm>
@@ -27,21 +29,31 @@ constexpr qreal kBackgroundRadius = 8;
 constexpr qreal kBackgroundAlpha = 0.15;
 constexpr qreal kFillAlpha = 0.5;
 constexpr double kSmallestDrawnProgress = 0.001;
-constexpr int kNameFontPixels = 11;
-constexpr int kVersionFontPixels = 9;
+constexpr qreal kFocusRingWidth = 2;
+constexpr qreal kNamePoints = 11;
+constexpr qreal kVersionPoints = 9;
 
-QLabel* makeLabel(QWidget* parent, int pixelSize) {
+QLabel* makeLabel(QWidget* parent) {
     auto* label = new QLabel(parent);
     // Application names are shown as they are, never as markup.
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignCenter);
     label->setWordWrap(false);
-    QFont font = label->font();
-    font.setPixelSize(pixelSize);
-    label->setFont(font);
     // Presses anywhere on the tile belong to the tile.
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     return label;
+}
+
+// The default tile's grey ground, as it shows over the window.
+QColor tileGround(const QPalette& palette) {
+    const QColor window = palette.color(QPalette::Window);
+    const QColor grey(Qt::gray);
+    const auto mix = [](double top, double bottom) {
+        return top * kBackgroundAlpha + bottom * (1.0 - kBackgroundAlpha);
+    };
+    return QColor::fromRgbF(float(mix(grey.redF(), window.redF())),
+                            float(mix(grey.greenF(), window.greenF())),
+                            float(mix(grey.blueF(), window.blueF())));
 }
 
 // A tool tip shows markup when the text looks like it; keep names literal.
@@ -55,12 +67,12 @@ QString plainToolTip(const QString& text) {
 } // namespace
 
 AppIconButton::AppIconButton(QWidget* parent)
-    : QWidget(parent)
+    : QAbstractButton(parent)
     // The tile owns its three subviews for its whole life; they are made and
     // placed once, here, so moving the tile to another parent never adds more.
     , m_imageView(new QLabel(this))
-    , m_label(makeLabel(this, kNameFontPixels))
-    , m_versionLabel(makeLabel(this, kVersionFontPixels)) {
+    , m_label(makeLabel(this))
+    , m_versionLabel(makeLabel(this)) {
     m_imageView->setAlignment(Qt::AlignCenter);
     m_imageView->setFixedSize(kIconSize, kIconSize);
     m_imageView->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -69,6 +81,12 @@ AppIconButton::AppIconButton(QWidget* parent)
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setFixedWidth(kWidth);
     setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::StrongFocus);
+    // Space, Enter and an assistive technology's press action end here; a
+    // mouse press runs the action at once instead (mousePressEvent).
+    connect(this, &QAbstractButton::clicked, this, &AppIconButton::runOnClick);
+    updateFonts();
+    updateColors();
     resize(sizeHint());
     layoutSubviews();
 }
@@ -79,7 +97,7 @@ void AppIconButton::configure(const std::optional<QIcon>& icon, const QString& t
     updateIcon();
 
     m_title = title;
-    m_version = version.value_or(QString());
+    m_version = version;
     updateTexts();
     // Hidden exactly when there is no version: an empty one keeps its line.
     m_versionLabel->setHidden(!version.has_value());
@@ -92,8 +110,35 @@ void AppIconButton::configure(const std::optional<QIcon>& icon, const QString& t
     m_label->setToolTip(shownTip);
 
     m_isDefaultApp = isDefault;
+    updateColors();
+    updateAccessibleTexts();
     updateGeometry();
     update();
+}
+
+void AppIconButton::setAutoOpening(bool autoOpening) {
+    if (m_autoOpening == autoOpening)
+        return;
+    m_autoOpening = autoOpening;
+    updateAccessibleTexts();
+}
+
+void AppIconButton::updateAccessibleTexts() {
+    //% "Open with %1"
+    setAccessibleName(qtTrId("ui.a11y.openWith").arg(m_title));
+    QStringList description;
+    if (m_version && !m_version->isEmpty()) {
+        //% "Version %1."
+        description.append(qtTrId("ui.a11y.version").arg(*m_version));
+    }
+    if (m_autoOpening) {
+        //% "Default application: opens when the countdown ends."
+        description.append(qtTrId("ui.a11y.autoOpen"));
+    }
+    setAccessibleDescription(description.join(QLatin1Char(' ')));
+    // The labels carry the whole texts, not the elided ones they show.
+    m_label->setAccessibleName(m_title);
+    m_versionLabel->setAccessibleName(m_version.value_or(QString()));
 }
 
 void AppIconButton::setFillProgress(double progress) {
@@ -123,10 +168,12 @@ QSize AppIconButton::minimumSizeHint() const {
 }
 
 void AppIconButton::paintEvent(QPaintEvent*) {
-    if (!m_isDefaultApp)
-        return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
+    if (hasFocus())
+        paintFocusRing(painter);
+    if (!m_isDefaultApp)
+        return;
     painter.setPen(Qt::NoPen);
 
     const QRectF inset = backgroundRect();
@@ -149,17 +196,83 @@ void AppIconButton::paintEvent(QPaintEvent*) {
     }
 }
 
+void AppIconButton::paintFocusRing(QPainter& painter) const {
+    QPen pen(palette().color(QPalette::Highlight), kFocusRingWidth);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    const qreal half = kFocusRingWidth / 2;
+    painter.drawRoundedRect(backgroundRect().adjusted(half, half, -half, -half), kBackgroundRadius,
+                            kBackgroundRadius);
+}
+
 void AppIconButton::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
-        QWidget::mousePressEvent(event);
+        event->ignore();
         return;
     }
     event->accept();
+    runOnClick();
+}
+
+void AppIconButton::runOnClick() {
     if (onClick) {
         // A copy: the handler may rebuild the row and delete this tile.
         const std::function<void()> handler = onClick;
         handler();
     }
+}
+
+void AppIconButton::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (event->isAutoRepeat())
+            break;
+        event->accept();
+        click();
+        return;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        event->accept();
+        focusNeighbour(event->key());
+        return;
+    default:
+        break;
+    }
+    // Space presses the tile; everything else (Tab, Escape) goes on.
+    QAbstractButton::keyPressEvent(event);
+}
+
+void AppIconButton::focusNeighbour(int key) {
+    QWidget* row = parentWidget();
+    if (!row)
+        return;
+    QList<AppIconButton*> tiles;
+    for (AppIconButton* tile :
+         row->findChildren<AppIconButton*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (tile->isVisibleTo(row))
+            tiles.append(tile);
+    }
+    // The row holds its tiles in the order they were added, which is the
+    // order on screen; a right-to-left layout shows them mirrored.
+    std::sort(tiles.begin(), tiles.end(),
+              [](const AppIconButton* a, const AppIconButton* b) { return a->x() < b->x(); });
+    const auto index = tiles.indexOf(this);
+    if (index < 0)
+        return;
+    qsizetype target = index;
+    if (key == Qt::Key_Home)
+        target = 0;
+    else if (key == Qt::Key_End)
+        target = tiles.size() - 1;
+    else if (key == Qt::Key_Right)
+        target = index + 1;
+    else
+        target = index - 1;
+    if (target >= 0 && target < tiles.size() && target != index)
+        tiles.at(target)->setFocus(Qt::TabFocusReason);
 }
 
 void AppIconButton::resizeEvent(QResizeEvent* event) {
@@ -169,12 +282,35 @@ void AppIconButton::resizeEvent(QResizeEvent* event) {
 }
 
 void AppIconButton::changeEvent(QEvent* event) {
-    QWidget::changeEvent(event);
-    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+    QAbstractButton::changeEvent(event);
+    switch (event->type()) {
+    case QEvent::FontChange:
+        updateFonts();
+        Q_FALLTHROUGH();
+    case QEvent::StyleChange:
         layoutSubviews();
         updateTexts();
         updateGeometry();
+        break;
+    case QEvent::PaletteChange:
+        updateColors();
+        break;
+    default:
+        break;
     }
+}
+
+void AppIconButton::updateFonts() {
+    m_label->setFont(scaledFont(font(), kNamePoints));
+    m_versionLabel->setFont(scaledFont(font(), kVersionPoints));
+}
+
+void AppIconButton::updateColors() {
+    const QColor ground =
+        m_isDefaultApp ? tileGround(palette()) : palette().color(QPalette::Window);
+    QPalette versionPalette = m_versionLabel->palette();
+    versionPalette.setColor(QPalette::PlaceholderText, secondaryLabelColor(palette(), ground));
+    m_versionLabel->setPalette(versionPalette);
 }
 
 void AppIconButton::layoutSubviews() {
@@ -192,7 +328,8 @@ void AppIconButton::updateTexts() {
     m_label->setText(
         QFontMetrics(m_label->font()).elidedText(m_title, Qt::ElideMiddle, labelWidth));
     m_versionLabel->setText(
-        QFontMetrics(m_versionLabel->font()).elidedText(m_version, Qt::ElideRight, labelWidth));
+        QFontMetrics(m_versionLabel->font())
+            .elidedText(m_version.value_or(QString()), Qt::ElideRight, labelWidth));
 }
 
 void AppIconButton::updateIcon() {

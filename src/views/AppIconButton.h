@@ -1,14 +1,15 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QIcon>
 #include <QString>
 #include <QUrl>
-#include <QWidget>
 
 #include <functional>
 #include <optional>
 
 class QLabel;
+class QPainter;
 
 namespace marvoline {
 
@@ -17,8 +18,11 @@ namespace marvoline {
 // nothing of its own except for the default application, whose tile gets a
 // rounded grey background and, while the auto-open countdown runs, a
 // translucent accent-coloured fill that grows from the top with the progress.
-// A left mouse press runs `onClick`.
-class AppIconButton : public QWidget {
+// A left mouse press runs `onClick`. It is a real button for the keyboard and
+// assistive technologies: Space, Enter and an accessibility "press" run
+// `onClick` too, Left/Right/Home/End move the focus among the tiles of its
+// row, and a focused tile shows a ring in the palette's highlight colour.
+class AppIconButton : public QAbstractButton {
     Q_OBJECT
 
 public:
@@ -42,6 +46,9 @@ public:
 
     // Countdown fill, clamped to 0..1 (NaN counts as 0).
     void setFillProgress(double progress);
+    // Whether the countdown will open this tile's application; said in the
+    // tile's accessible description.
+    void setAutoOpening(bool autoOpening);
 
     double fillProgress() const { return m_fillProgress; }
     bool isDefaultApp() const { return m_isDefaultApp; }
@@ -60,10 +67,17 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
+    void paintFocusRing(QPainter& painter) const;
+    void runOnClick();
+    void focusNeighbour(int key);
+    void updateFonts();
+    void updateColors();
+    void updateAccessibleTexts();
     void layoutSubviews();
     void updateTexts();
     void updateIcon();
@@ -73,11 +87,12 @@ private:
     QLabel* m_label;
     QLabel* m_versionLabel;
     bool m_isDefaultApp = false;
+    bool m_autoOpening = false;
     double m_fillProgress = 0.0;
 
     std::optional<QIcon> m_icon;
     QString m_title;
-    QString m_version;
+    std::optional<QString> m_version;
 };
 
 } // namespace marvoline

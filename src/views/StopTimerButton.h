@@ -1,7 +1,7 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QColor>
-#include <QWidget>
 
 #include <functional>
 
@@ -11,8 +11,10 @@ namespace marvoline {
 
 // The small red round button with a white stop square that sits on the corner
 // of the default application's tile while the auto-open countdown runs. A left
-// mouse press runs `onClick`; `setStopped(true)` hides it.
-class StopTimerButton : public QWidget {
+// mouse press runs `onClick`; `setStopped(true)` hides it. Space, Enter and an
+// assistive technology's press action run `onClick` as well; focused, it
+// shows a ring in the palette's highlight colour around the disc.
+class StopTimerButton : public QAbstractButton {
     Q_OBJECT
 
 public:
@@ -38,8 +40,11 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void runOnClick();
+
     QLabel* m_imageView;
     bool m_isStopped = false;
 };

@@ -5,8 +5,12 @@
 #include <QColor>
 #include <QFile>
 #include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
 #include <QPalette>
+#include <QPixmap>
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -38,14 +42,58 @@ const SymbolEntry* findSymbol(const QString& symbolName) {
     return nullptr;
 }
 
-QIcon bundledIcon(const QString& path, bool tinted) {
+QIcon bundledIcon(const QString& path, const std::optional<QColor>& tint) {
     if (!QFile::exists(path))
         return {};
-    std::optional<QColor> tint;
-    if (tinted)
-        tint = QGuiApplication::palette().color(QPalette::WindowText);
     // Drawn when shown, at the size shown.
     return QIcon(new SymbolIconEngine(path, tint));
+}
+
+// Device sizes of a recoloured theme icon: QIcon picks the one that matches
+// size times the screen's pixel ratio.
+constexpr std::array kDeviceSizes{10, 12, 16, 20, 24, 32, 40, 48, 64, 96};
+
+// Whether every visible pixel of the image is a shade of grey.
+bool isMonochrome(const QImage& image) {
+    constexpr int kGreyTolerance = 24;
+    const QImage rgb = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+        for (int x = 0; x < rgb.width(); ++x) {
+            const QRgb p = line[x];
+            if (qAlpha(p) < 32)
+                continue;
+            const int high = std::max({qRed(p), qGreen(p), qBlue(p)});
+            const int low = std::min({qRed(p), qGreen(p), qBlue(p)});
+            if (high - low > kGreyTolerance)
+                return false;
+        }
+    }
+    return true;
+}
+
+QImage tinted(QImage image, const QColor& color) {
+    image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&image);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(image.rect(), color);
+    return image;
+}
+
+// A theme's icon; drawn in the colour when it is monochrome (a symbolic icon
+// keeps the theme's own dark grey otherwise, unreadable on a dark ground).
+QIcon themeIcon(const QString& name, const QColor& color) {
+    const QIcon source = QIcon::fromTheme(name);
+    const QImage probe = source.pixmap(QSize(32, 32), 1.0).toImage();
+    if (probe.isNull() || !isMonochrome(probe))
+        return source;
+    QIcon icon;
+    for (const int size : kDeviceSizes) {
+        const QImage image = source.pixmap(QSize(size, size), 1.0).toImage();
+        if (!image.isNull())
+            icon.addPixmap(QPixmap::fromImage(tinted(image, color)));
+    }
+    return icon;
 }
 
 } // namespace
@@ -56,18 +104,23 @@ QString bundledSymbolPath(const QString& symbolName) {
     return QStringLiteral(":/icons/") + symbolName + QStringLiteral(".svg");
 }
 
-QIcon symbolIcon(const QString& symbolName) {
+QIcon symbolIcon(const QString& symbolName, const QColor& color) {
     const SymbolEntry* entry = findSymbol(symbolName);
     if (!entry)
         return {};
+    const QColor ink =
+        color.isValid() ? color : QGuiApplication::palette().color(QPalette::WindowText);
     for (const char* themeName : entry->themeNames) {
         if (!themeName)
             break;
         const QString name = QString::fromLatin1(themeName);
         if (QIcon::hasThemeIcon(name))
-            return QIcon::fromTheme(name);
+            return themeIcon(name, ink);
     }
-    return bundledIcon(bundledSymbolPath(symbolName), entry->tinted);
+    std::optional<QColor> tint;
+    if (entry->tinted)
+        tint = ink;
+    return bundledIcon(bundledSymbolPath(symbolName), tint);
 }
 
 } // namespace marvoline

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QIcon>
 #include <QString>
 
@@ -9,10 +10,13 @@ namespace marvoline {
 // "doc.on.doc", "square.and.arrow.up", "arrow.triangle.branch",
 // "line.3.horizontal", "stop.fill"). Each comes from the icon theme when the
 // theme has a matching freedesktop icon, otherwise from the program's bundled
-// SVG drawn in the palette's text colour, so every control has its image on
-// every theme. "stop.fill" is always the bundled white square, since it sits on
-// the red stop button. An unknown name gives a null icon.
-QIcon symbolIcon(const QString& symbolName);
+// SVG, so every control has its image on every theme. Monochrome images (the
+// bundled ones and a theme's symbolic icons) are drawn in `color`, the
+// application palette's window text colour when it is invalid, so they read
+// on dark themes too; a theme's coloured icons keep their colours.
+// "stop.fill" is always the bundled white square, since it sits on the red
+// stop button. An unknown name gives a null icon.
+QIcon symbolIcon(const QString& symbolName, const QColor& color = QColor());
 
 // The resource path of the bundled SVG for a symbol name (empty when unknown).
 QString bundledSymbolPath(const QString& symbolName);

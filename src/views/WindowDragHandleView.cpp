@@ -1,6 +1,7 @@
 #include "views/WindowDragHandleView.h"
 
 #include "platform/FileIcons.h"
+#include "views/Appearance.h"
 #include "views/ImageResize.h"
 #include "views/SymbolIcons.h"
 
@@ -20,16 +21,14 @@ namespace {
 constexpr int kContentMargin = 10;
 constexpr int kContentSpacing = 6;
 constexpr int kSymbolSize = 12;
-constexpr int kLabelFontPixels = 11;
+constexpr qreal kLabelPoints = 11;
 constexpr qreal kCornerRadius = 13;
 
-QLabel* makeSymbolView(QWidget* parent, const QIcon& symbol, qreal ratio) {
+QLabel* makeSymbolView(QWidget* parent) {
     auto* view = new QLabel(parent);
     view->setFixedSize(kSymbolSize, kSymbolSize);
     view->setAlignment(Qt::AlignCenter);
     view->setAttribute(Qt::WA_TransparentForMouseEvents);
-    if (!symbol.isNull())
-        view->setPixmap(symbol.pixmap(QSize(kSymbolSize, kSymbolSize), ratio));
     return view;
 }
 
@@ -44,31 +43,57 @@ WindowDragHandleView::WindowDragHandleView(QWidget* parent)
     m_label->setAlignment(Qt::AlignCenter);
     m_label->setForegroundRole(QPalette::PlaceholderText);
     m_label->setAttribute(Qt::WA_TransparentForMouseEvents);
-    QFont font = m_label->font();
-    font.setPixelSize(kLabelFontPixels);
-    font.setWeight(QFont::Medium);
-    m_label->setFont(font);
+    //% "Drag the files to another application"
+    const QString purpose = qtTrId("ui.a11y.dragHandle");
+    setAccessibleName(purpose);
+    setToolTip(purpose);
 
-    const QIcon symbol = symbolIcon(QStringLiteral("line.3.horizontal"));
+    m_symbolViews = {makeSymbolView(this), makeSymbolView(this)};
     auto* stack = new QHBoxLayout(this);
     stack->setContentsMargins(kContentMargin, 0, kContentMargin, 0);
     stack->setSpacing(kContentSpacing);
     stack->addStretch(1);
-    stack->addWidget(makeSymbolView(this, symbol, devicePixelRatioF()), 0, Qt::AlignVCenter);
+    stack->addWidget(m_symbolViews.at(0), 0, Qt::AlignVCenter);
     stack->addWidget(m_label, 0, Qt::AlignVCenter);
-    stack->addWidget(makeSymbolView(this, symbol, devicePixelRatioF()), 0, Qt::AlignVCenter);
+    stack->addWidget(m_symbolViews.at(1), 0, Qt::AlignVCenter);
     stack->addStretch(1);
 
     setFixedHeight(kHeight);
     setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
+    updateAppearance();
+}
+
+void WindowDragHandleView::updateAppearance() {
+    m_label->setFont(scaledFont(font(), kLabelPoints, QFont::Medium));
+    // Text and grip marks are drawn on the pill's Base ground.
+    const QColor secondary =
+        secondaryLabelColor(palette(), palette().color(QPalette::Base), QPalette::Text);
+    QPalette labelPalette = m_label->palette();
+    labelPalette.setColor(QPalette::PlaceholderText, secondary);
+    m_label->setPalette(labelPalette);
+    const QIcon symbol = symbolIcon(QStringLiteral("line.3.horizontal"), secondary);
+    for (QLabel* view : std::as_const(m_symbolViews)) {
+        if (symbol.isNull())
+            view->clear();
+        else
+            view->setPixmap(symbol.pixmap(QSize(kSymbolSize, kSymbolSize), devicePixelRatioF()));
+    }
+    // A larger font needs a taller pill.
+    setFixedHeight(std::max(kHeight, m_label->sizeHint().height() + 4));
+}
+
+void WindowDragHandleView::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange)
+        updateAppearance();
 }
 
 QSize WindowDragHandleView::sizeHint() const {
-    return QSize(std::max(kMinimumWidth, layout()->sizeHint().width()), kHeight);
+    return QSize(std::max(kMinimumWidth, layout()->sizeHint().width()), minimumHeight());
 }
 
 QSize WindowDragHandleView::minimumSizeHint() const {
-    return QSize(std::max(kMinimumWidth, layout()->minimumSize().width()), kHeight);
+    return QSize(std::max(kMinimumWidth, layout()->minimumSize().width()), minimumHeight());
 }
 
 QList<QUrl> WindowDragHandleView::urlsToDrag() const {

@@ -47,6 +47,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
     // Runs the prepared drag; the handle offers Qt::CopyAction only.
     virtual Qt::DropAction execDrag(QDrag* drag, Qt::DropActions supportedActions,
@@ -54,8 +55,10 @@ protected:
 
 private:
     void startDrag();
+    void updateAppearance();
 
     QLabel* m_label;
+    QList<QLabel*> m_symbolViews;
     QPoint m_pressPosition;
     bool m_dragArmed = false;
 };
