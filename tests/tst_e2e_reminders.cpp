@@ -191,6 +191,13 @@ private:
             return {};
         (void)QTest::qWaitFor([&] { return windowGeometry(window).size() == twin.window->size(); },
                               4000);
+        // A chooser that showed wider options earlier keeps its width: the
+        // twin takes it, so the centred rows lie where they lie there.
+        const QSize shown = windowGeometry(window).size();
+        if (shown.isValid() && shown != twin.window->size()) {
+            twin.window->resize(shown);
+            (void)QTest::qWaitFor([&] { return twin.window->size() == shown; }, 4000);
+        }
         QCoreApplication::processEvents();
         QWidget* w = control(vc);
         return w->mapTo(twin.window, w->rect().center());
