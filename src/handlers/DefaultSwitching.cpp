@@ -47,6 +47,7 @@ void MainViewController::updateSetDefaultTexts(const QUrl& fileURL) {
             description = mimeType.comment();
     }
     if (description.isEmpty()) {
+        //% "Always ask with Marvoline for files of this type"
         setDefaultButton->setText(qtTrId("ui.setDefault.anyType"));
     } else {
         //% "Always ask with Marvoline for every %1"
