@@ -77,8 +77,11 @@ def main():
         for control in found:
             if control["name"] == sys.argv[3]:
                 action = control["node"].queryAction()
-                names = [action.getName(i) for i in range(action.nActions)]
-                action.doAction(names.index("Press"))
+                names = [action.getName(i).lower() for i in range(action.nActions)]
+                if "press" not in names:
+                    print("%r has no press action: %r" % (sys.argv[3], names), file=sys.stderr)
+                    return 1
+                action.doAction(names.index("press"))
                 print("pressed")
                 return 0
         print("no control named %r" % sys.argv[3], file=sys.stderr)
