@@ -32,7 +32,41 @@ std::optional<QVariantMap> reminderResponseArgument(const QList<QByteArray>& arg
     return QVariantMap{{MainViewController::laterNotificationPathKey, value}};
 }
 
+QList<QByteArray> rawArguments(int argc, char** argv) {
+    QList<QByteArray> arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QByteArray(argv[i]));
+    return arguments;
+}
+
+// Prints what "--help" or "--version" ask for; false for any other request.
+bool printRequestedInformation(CommandLineRequest request) {
+    switch (request) {
+    case CommandLineRequest::Help:
+        std::fputs(usageText().toLocal8Bit().constData(), stdout);
+        return true;
+    case CommandLineRequest::Version:
+        std::fputs(versionText().toLocal8Bit().constData(), stdout);
+        return true;
+    case CommandLineRequest::ShowFiles:
+        break;
+    }
+    return false;
+}
+
 } // namespace
+
+bool isInformationCommand(int argc, char** argv) {
+    const QList<QByteArray> arguments = rawArguments(argc, argv);
+    return !reminderResponseArgument(arguments) &&
+           commandLineRequest(arguments) != CommandLineRequest::ShowFiles;
+}
+
+int printInformation(QCoreApplication& app, int argc, char** argv) {
+    QCoreApplication::setApplicationName(QStringLiteral("marvoline"));
+    installTranslations(app);
+    return printRequestedInformation(commandLineRequest(rawArguments(argc, argv))) ? 0 : 2;
+}
 
 int runApplication(QApplication& app, int argc, char** argv,
                    const WindowActivation& launchActivation) {
@@ -44,9 +78,7 @@ int runApplication(QApplication& app, int argc, char** argv,
 
     // The arguments as the bytes they are (QApplication has taken out its own
     // options): arguments() would decode them and lose names that are not UTF-8.
-    QList<QByteArray> arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments.append(QByteArray(argv[i]));
+    QList<QByteArray> arguments = rawArguments(argc, argv);
 
     // A reminder answer handed over by the reminder agent is not a file of the
     // command line: it comes back without countdown.
@@ -54,16 +86,8 @@ int runApplication(QApplication& app, int argc, char** argv,
     if (reminderResponse)
         arguments.clear();
 
-    switch (commandLineRequest(arguments)) {
-    case CommandLineRequest::Help:
-        std::fputs(usageText().toLocal8Bit().constData(), stdout);
+    if (printRequestedInformation(commandLineRequest(arguments)))
         return 0;
-    case CommandLineRequest::Version:
-        std::fputs(versionText().toLocal8Bit().constData(), stdout);
-        return 0;
-    case CommandLineRequest::ShowFiles:
-        break;
-    }
 
     AppDelegate delegate;
     QObject::connect(&delegate, &AppDelegate::terminateRequested, &app, &QCoreApplication::quit);

@@ -19,6 +19,12 @@ namespace marvoline {
 int runApplication(QApplication& app, int argc, char** argv,
                    const WindowActivation& launchActivation = {});
 
+// Whether the command line asks only for the usage or the version ("--help",
+// "--version"), which need no display.
+bool isInformationCommand(int argc, char** argv);
+// Prints the usage or the version on standard output. Returns the exit status.
+int printInformation(QCoreApplication& app, int argc, char** argv);
+
 // Whether the command line asks for the reminder agent ("--reminder-agent").
 bool isReminderAgentCommand(int argc, char** argv);
 // Runs the reminder agent until no reminder is left. Returns the exit status.

@@ -8,6 +8,11 @@ int main(int argc, char** argv) {
         QCoreApplication app(argc, argv);
         return marvoline::runReminderAgent(app);
     }
+    // Typed in a terminal without a display, these must still answer.
+    if (marvoline::isInformationCommand(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        return marvoline::printInformation(app, argc, argv);
+    }
     // Qt's X11 plugin takes DESKTOP_STARTUP_ID out of the environment when the
     // application object is made.
     const marvoline::WindowActivation launchActivation =
