@@ -175,5 +175,69 @@
         <source>Drag the files to another application</source>
         <translation>Drag the files to another application</translation>
     </message>
+    <message id="ui.copy.filename">
+        <source>File Name</source>
+        <translation>File Name</translation>
+    </message>
+    <message id="ui.copy.file">
+        <source>File</source>
+        <translation>File</translation>
+    </message>
+    <message id="ui.copy.filepath">
+        <source>File Path</source>
+        <translation>File Path</translation>
+    </message>
+    <message id="ui.copy.text">
+        <source>Text</source>
+        <translation>Text</translation>
+    </message>
+    <message id="ui.copy.image">
+        <source>Image</source>
+        <translation>Image</translation>
+    </message>
+    <message id="ui.copy.foldername">
+        <source>Folder Name</source>
+        <translation>Folder Name</translation>
+    </message>
+    <message id="ui.copy.folder">
+        <source>Folder</source>
+        <translation>Folder</translation>
+    </message>
+    <message id="ui.copy.folderpath">
+        <source>Folder Path</source>
+        <translation>Folder Path</translation>
+    </message>
+    <message id="ui.share.email">
+        <source>E-mail</source>
+        <translation>E-mail</translation>
+    </message>
+    <message id="ui.share.kdeConnect">
+        <source>%1 (KDE Connect)</source>
+        <translation>%1 (KDE Connect)</translation>
+    </message>
+    <message id="ui.share.bluetooth">
+        <source>Bluetooth…</source>
+        <translation>Bluetooth…</translation>
+    </message>
+    <message id="ui.share.none">
+        <source>Nothing to share with</source>
+        <translation>Nothing to share with</translation>
+    </message>
+    <message id="ui.picker.title">
+        <source>Choose an Application</source>
+        <translation>Choose an Application</translation>
+    </message>
+    <message id="ui.picker.filter">
+        <source>Search applications</source>
+        <translation>Search applications</translation>
+    </message>
+    <message id="ui.picker.open">
+        <source>Open</source>
+        <translation>Open</translation>
+    </message>
+    <message id="ui.picker.cancel">
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
 </context>
 </TS>

@@ -175,5 +175,69 @@
         <source>Drag the files to another application</source>
         <translation>ファイルをほかのアプリケーションへドラッグ</translation>
     </message>
+    <message id="ui.copy.filename">
+        <source>File Name</source>
+        <translation>ファイル名</translation>
+    </message>
+    <message id="ui.copy.file">
+        <source>File</source>
+        <translation>ファイル</translation>
+    </message>
+    <message id="ui.copy.filepath">
+        <source>File Path</source>
+        <translation>ファイルのパス</translation>
+    </message>
+    <message id="ui.copy.text">
+        <source>Text</source>
+        <translation>テキスト</translation>
+    </message>
+    <message id="ui.copy.image">
+        <source>Image</source>
+        <translation>イメージ</translation>
+    </message>
+    <message id="ui.copy.foldername">
+        <source>Folder Name</source>
+        <translation>フォルダ名</translation>
+    </message>
+    <message id="ui.copy.folder">
+        <source>Folder</source>
+        <translation>フォルダ</translation>
+    </message>
+    <message id="ui.copy.folderpath">
+        <source>Folder Path</source>
+        <translation>フォルダのパス</translation>
+    </message>
+    <message id="ui.share.email">
+        <source>E-mail</source>
+        <translation>メール</translation>
+    </message>
+    <message id="ui.share.kdeConnect">
+        <source>%1 (KDE Connect)</source>
+        <translation>%1 (KDE Connect)</translation>
+    </message>
+    <message id="ui.share.bluetooth">
+        <source>Bluetooth…</source>
+        <translation>Bluetooth…</translation>
+    </message>
+    <message id="ui.share.none">
+        <source>Nothing to share with</source>
+        <translation>共有できるサービスがありません</translation>
+    </message>
+    <message id="ui.picker.title">
+        <source>Choose an Application</source>
+        <translation>アプリケーションを選択</translation>
+    </message>
+    <message id="ui.picker.filter">
+        <source>Search applications</source>
+        <translation>アプリケーションを検索</translation>
+    </message>
+    <message id="ui.picker.open">
+        <source>Open</source>
+        <translation>開く</translation>
+    </message>
+    <message id="ui.picker.cancel">
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
 </context>
 </TS>

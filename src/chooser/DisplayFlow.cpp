@@ -27,6 +27,7 @@ void MainViewController::showFiles() {
     const QList<AppCandidate> candidates = loadAppCandidates(first);
     populateAppButtons(candidates, first);
     focusDefaultTile();
+    buildCopyMenu(copyPopUp);
 
     // Fill the row once more when the band has its final width.
     QTimer::singleShot(0, this, [this, first] {

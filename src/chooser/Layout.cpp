@@ -95,15 +95,13 @@ void MainViewController::buildUI() {
 
     //% "Copy"
     copyPopUp = makeOptionButton(qtTrId("ui.copy"), QStringLiteral("doc.on.doc"));
-    auto* copyMenu = new QMenu(copyPopUp);
-    connect(copyMenu, &QMenu::aboutToShow, this, [this, copyMenu] { menuWillOpen(copyMenu); });
-    copyPopUp->setMenu(copyMenu);
+    buildCopyMenu(copyPopUp);
     copyPopUp->setPopupMode(QToolButton::InstantPopup);
     optionsLayout->addWidget(copyPopUp, 0, Qt::AlignVCenter);
 
     //% "Share"
     shareButton = makeOptionButton(qtTrId("ui.share"), QStringLiteral("square.and.arrow.up"));
-    connect(shareButton, &QToolButton::clicked, this, &MainViewController::pauseTimer);
+    connect(shareButton, &QToolButton::clicked, this, [this] { onShareTapped(shareButton); });
     optionsLayout->addWidget(shareButton, 0, Qt::AlignVCenter);
 
     //% "Close"

@@ -11,10 +11,4 @@ void MainViewController::menuWillOpen(QMenu* menu) {
     pauseTimer();
 }
 
-void MainViewController::onAddAppTapped() {
-    // Picking any installed application is not available yet; the button
-    // still counts as attention and stops the countdown.
-    pauseTimer();
-}
-
 } // namespace marvoline

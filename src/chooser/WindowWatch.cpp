@@ -29,9 +29,13 @@ bool MainViewController::handleWindowEvent(QWidget* window, QEvent* event) {
             settleTimer->start();
         }
         return false;
+    case QEvent::WindowStateChange:
+        if (isChooser &&
+            zoomInsteadOfMaximizing(window, static_cast<QWindowStateChangeEvent*>(event)))
+            return false;
+        break;
     case QEvent::Move:
     case QEvent::Resize:
-    case QEvent::WindowStateChange:
         break;
     default:
         return false;
@@ -89,6 +93,7 @@ void MainViewController::keepRoomForOptionsRow() {
 }
 
 bool MainViewController::eventFilter(QObject* watched, QEvent* event) {
+    monitorInput(watched, event);
     if (watched == optionsStack && event->type() == QEvent::LayoutRequest) {
         keepRoomForOptionsRow();
         return false;

@@ -3,7 +3,9 @@
 #include "handlers/AppCandidate.h"
 
 #include <QList>
+#include <QPointF>
 #include <QPointer>
+#include <QRect>
 #include <QStringList>
 #include <QUrl>
 #include <QWidget>
@@ -13,6 +15,9 @@
 
 class QAction;
 class QCheckBox;
+class QDialog;
+class QEvent;
+class QWindowStateChangeEvent;
 class QLabel;
 class QMenu;
 class QToolButton;
@@ -22,6 +27,7 @@ namespace marvoline {
 
 class AppIconButton;
 class NotificationTrigger;
+struct ShareTarget;
 class StopTimerButton;
 class WindowDragHandleView;
 
@@ -33,12 +39,17 @@ class WindowDragHandleView;
 //   chooser/Opening.cpp          openWith, preview double click, close
 //   chooser/AppRow.cpp           populateAppButtons and the overflow menu
 //   chooser/Countdown.cpp        startTimer, tick, pauseTimer
-//   chooser/MenuActions.cpp      rule, add-app, menu opening
 //   chooser/LaterMenu.cpp        the Later menu and the custom delay dialog
 //   chooser/Reminders.cpp        scheduling the reminder of the Later menu
 //   chooser/Preview.cpp          setupPreview
 //   chooser/KeyboardAccess.cpp   tab order, focus at show and across rebuilds, Escape
 //   chooser/TextAppearance.cpp   option fonts and symbols from the desktop's font and palette
+//   chooser/MenuActions.cpp      rule, menu opening
+//   chooser/AddApp.cpp           picking any installed application
+//   chooser/CopyMenu.cpp         the copy menu and the clipboard
+//   chooser/Share.cpp            the share menu
+//   chooser/InputMonitors.cpp    key presses, clicks and wheel over the preview
+//   chooser/WindowSizing.cpp     the zoom frame
 //   handlers/PersistedSettings.cpp, handlers/AppCandidates.cpp,
 //   handlers/DefaultResolution.cpp, handlers/DefaultSwitching.cpp
 class MainViewController : public QWidget {
@@ -146,10 +157,27 @@ public:
     void scheduleLaterNotification(const QUrl& fileURL, int tag,
                                    std::function<void(bool scheduled)> completion);
     bool _scheduleLaterNotification(const QUrl& fileURL, int tag);
+    // ---- window sizing ------------------------------------------------------
+    // The frame that zooming moves the window to: wide enough for every
+    // candidate's tile, the add-application button and the margins, never
+    // narrower than the current frame nor wider than the default frame, and
+    // moved left (not past the visible area's left edge) to stay on screen.
+    // Keeps the current frame's top and height. No candidates: defaultFrame.
+    static QRect zoomFrame(qsizetype candidateCount, const QRect& current,
+                           const QRect& defaultFrame, const QRect& visible);
+    // zoomFrame() for the window's inside (as it is when not maximized) on
+    // its screen's available area less the window manager's decoration.
+    QRect windowWillUseStandardFrame(const QWidget* window, const QRect& defaultFrame) const;
 
     // ---- rule and menus -----------------------------------------------------
     void onRuleTapped();
     void menuWillOpen(QMenu* menu);
+
+    // ---- copy and share -----------------------------------------------------
+    // The copy pop-up's item was chosen: puts its content on the clipboard.
+    void onCopyItemSelected(QAction* item);
+    // Finds the sharing services and pops up their menu under the button.
+    void onShareTapped(QToolButton* sender);
 
     // ---- state --------------------------------------------------------------
     QList<QUrl> fileURLs;
@@ -198,6 +226,15 @@ private:
     QToolButton* makeOptionButton(const QString& title, const QString& iconName);
     void layoutAppRow();
     void keepRoomForOptionsRow();
+    // Installs a new copy menu for the files on show.
+    void buildCopyMenu(QToolButton* popUp);
+    void showShareMenu(QToolButton* sender, const QList<ShareTarget>& targets);
+    // Pauses the countdown for the user's key presses, and clicks and wheel
+    // turns over the preview pane; never consumes the event.
+    void monitorInput(QObject* watched, QEvent* event);
+    // A maximize request of the chooser window zooms it instead; true when
+    // the change was such a request.
+    bool zoomInsteadOfMaximizing(QWidget* window, const QWindowStateChangeEvent* change);
     void placeStopTimerButton();
     void onTileClicked(AppIconButton* tile);
     // Window geometry changes, seen by the window's event filter.
@@ -232,6 +269,17 @@ private:
     std::optional<QUrl> countdownApp; // what the running countdown opens
     bool windowSettled = false;
     QTimer* settleTimer = nullptr;
+    QPointer<QMenu> m_shareMenu;
+    QPointer<QDialog> m_applicationPicker;
+    // The input event seen last, to act once on each.
+    struct InputStamp {
+        int type = 0;
+        quint64 timestamp = 0;
+        QPointF point;
+        int key = 0;
+        bool operator==(const InputStamp& other) const;
+    };
+    std::optional<InputStamp> m_lastInput;
 };
 
 } // namespace marvoline

@@ -34,6 +34,8 @@ struct InstalledApp {
     QUrl url; // file URL of the desktop entry
     QString name;
     QIcon icon;
+    QString identifier;   // desktop file ID
+    QStringList keywords; // the entry's Keywords, localized
 };
 
 // The desktop's application registry. An application is named by the file URL

@@ -1,6 +1,7 @@
 #include "platform/Platform.h"
 
 #include "platform/NotificationCenter.h"
+#include "platform/ShareServices.h"
 #include "platform/dbus/DbusNotificationCenter.h"
 #include "platform/gio/GioAppRegistry.h"
 
@@ -32,6 +33,11 @@ void setNotificationCenter(NotificationCenter* center) {
     replacementCenter = center;
     if (center)
         center->setDelegate(delegate);
+}
+
+ShareServices& shareServices() {
+    static ShareServices instance;
+    return instance;
 }
 
 } // namespace marvoline::platform

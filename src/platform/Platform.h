@@ -4,6 +4,7 @@ namespace marvoline {
 
 class AppRegistry;
 class NotificationCenter;
+class ShareServices;
 
 // The platform implementations are chosen here and nowhere else.
 namespace platform {
@@ -13,6 +14,7 @@ NotificationCenter& notificationCenter();
 // again), for tests that schedule into a store and bus of their own. The
 // caller keeps ownership.
 void setNotificationCenter(NotificationCenter* center);
+ShareServices& shareServices();
 } // namespace platform
 
 } // namespace marvoline

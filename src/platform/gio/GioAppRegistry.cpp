@@ -249,7 +249,15 @@ QList<InstalledApp> GioAppRegistry::allApplications() {
         const QUrl url = entryUrl(app);
         if (url.isEmpty())
             continue;
-        installed.append({url, displayName(G_DESKTOP_APP_INFO(app)), iconOf(app)});
+        QStringList keywords;
+        // Borrowed: the entry owns the list.
+        if (const char* const* words = g_desktop_app_info_get_keywords(G_DESKTOP_APP_INFO(app))) {
+            for (; *words; ++words)
+                keywords.append(QString::fromUtf8(*words));
+        }
+        const char* id = g_app_info_get_id(app); // borrowed
+        installed.append({url, displayName(G_DESKTOP_APP_INFO(app)), iconOf(app),
+                          id ? QString::fromUtf8(id) : QString(), keywords});
     }
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);

@@ -1,0 +1,108 @@
+#include "views/ApplicationPickerDialog.h"
+
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace marvoline {
+
+namespace {
+
+constexpr int urlRole = Qt::UserRole;
+constexpr int listIconSize = 32;
+
+} // namespace
+
+ApplicationPickerDialog::ApplicationPickerDialog(const QList<InstalledApp>& apps, QWidget* parent)
+    : QDialog(parent)
+    , m_apps(apps) {
+    setObjectName(QStringLiteral("applicationPicker"));
+    //% "Choose an Application"
+    setWindowTitle(qtTrId("ui.picker.title"));
+    resize(420, 480);
+
+    auto* layout = new QVBoxLayout(this);
+    m_filter = new QLineEdit(this);
+    m_filter->setObjectName(QStringLiteral("filter"));
+    //% "Search applications"
+    m_filter->setPlaceholderText(qtTrId("ui.picker.filter"));
+    m_filter->setClearButtonEnabled(true);
+    layout->addWidget(m_filter);
+
+    m_list = new QListWidget(this);
+    m_list->setObjectName(QStringLiteral("applications"));
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setIconSize(QSize(listIconSize, listIconSize));
+    m_list->setUniformItemSizes(true);
+    for (const InstalledApp& app : std::as_const(m_apps)) {
+        auto* item = new QListWidgetItem(app.icon, app.name, m_list);
+        item->setData(urlRole, app.url);
+        item->setToolTip(app.identifier);
+    }
+    layout->addWidget(m_list, 1);
+
+    m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    //% "Open"
+    m_buttons->button(QDialogButtonBox::Ok)->setText(qtTrId("ui.picker.open"));
+    //% "Cancel"
+    m_buttons->button(QDialogButtonBox::Cancel)->setText(qtTrId("ui.picker.cancel"));
+    layout->addWidget(m_buttons);
+
+    connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(m_filter, &QLineEdit::textChanged, this, &ApplicationPickerDialog::applyFilter);
+    connect(m_list, &QListWidget::itemSelectionChanged, this,
+            &ApplicationPickerDialog::updateOpenButton);
+    connect(m_list, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        if (item && !item->isHidden())
+            accept();
+    });
+    updateOpenButton();
+    m_filter->setFocus();
+}
+
+bool ApplicationPickerDialog::matches(const InstalledApp& app, const QString& text) {
+    const QString needle = text.trimmed();
+    if (needle.isEmpty())
+        return true;
+    if (app.name.contains(needle, Qt::CaseInsensitive) ||
+        app.identifier.contains(needle, Qt::CaseInsensitive))
+        return true;
+    return std::any_of(app.keywords.begin(), app.keywords.end(), [&needle](const QString& word) {
+        return word.contains(needle, Qt::CaseInsensitive);
+    });
+}
+
+void ApplicationPickerDialog::applyFilter(const QString& text) {
+    QListWidgetItem* firstShown = nullptr;
+    for (int row = 0; row < m_list->count(); ++row) {
+        QListWidgetItem* item = m_list->item(row);
+        const bool shown = matches(m_apps.at(row), text);
+        item->setHidden(!shown);
+        if (!shown)
+            item->setSelected(false);
+        else if (!firstShown)
+            firstShown = item;
+    }
+    // Typing and pressing Enter opens the best match.
+    if (m_list->selectedItems().isEmpty() && firstShown && !text.trimmed().isEmpty())
+        m_list->setCurrentItem(firstShown);
+    updateOpenButton();
+}
+
+void ApplicationPickerDialog::updateOpenButton() {
+    m_buttons->button(QDialogButtonBox::Ok)->setEnabled(selectedApplication().has_value());
+}
+
+std::optional<QUrl> ApplicationPickerDialog::selectedApplication() const {
+    const QList<QListWidgetItem*> selected = m_list->selectedItems();
+    if (selected.isEmpty() || selected.first()->isHidden())
+        return std::nullopt;
+    return selected.first()->data(urlRole).toUrl();
+}
+
+} // namespace marvoline
