@@ -71,6 +71,9 @@ void MainViewController::monitorInput(QObject* watched, QEvent* event) {
     // a menu or dialog lying over the preview does not pause.
     if (eventWindow(watched) != window()->windowHandle())
         return;
+    // Nothing can be clicked on a pane that is not on screen.
+    if (!previewContainer->isVisible())
+        return;
     if (paneContains(previewContainer->size(), previewContainer->mapFromGlobal(stamp.point)))
         pauseTimer();
 }
