@@ -213,11 +213,11 @@
     </message>
     <message id="ui.share.kdeConnect">
         <source>%1 (KDE Connect)</source>
-        <translation>%1 (KDE Connect)</translation>
+        <translation>%1（KDE Connect）</translation>
     </message>
     <message id="ui.share.bluetooth">
         <source>Bluetooth…</source>
-        <translation>Bluetooth…</translation>
+        <translation>Bluetooth で送信…</translation>
     </message>
     <message id="ui.share.none">
         <source>Nothing to share with</source>

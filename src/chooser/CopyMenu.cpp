@@ -19,6 +19,7 @@ void MainViewController::buildCopyMenu(QToolButton* popUp) {
     menu->setObjectName(QStringLiteral("copyMenu"));
     // The header names the menu; choosing it does nothing, so it is shown
     // as a title that cannot be chosen.
+    //% "Copy"
     QAction* header = menu->addAction(symbolIcon(QStringLiteral("doc.on.doc")), qtTrId("ui.copy"));
     header->setData(int(CopyTag::Header));
     header->setEnabled(false);
