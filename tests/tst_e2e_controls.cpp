@@ -45,6 +45,9 @@ QAction* itemWithTag(const QMenu* menu, CopyTag tag) {
     return nullptr;
 }
 
+// Applications for text files: more than fit the window as it first appears.
+constexpr int kApps = 10;
+
 QImage sampleImage() {
     QImage image(4, 3, QImage::Format_RGB32);
     image.fill(Qt::green);
@@ -61,7 +64,7 @@ public:
     explicit TestEndToEndControls(test::XdgSandbox& sandbox)
         : m_sandbox(sandbox) {
         QStringList ids;
-        for (int i = 0; i < 6; ++i) {
+        for (int i = 0; i < kApps; ++i) {
             ids.append(QStringLiteral("org.example.App%1.desktop").arg(i));
             m_sandbox.addApp(ids.last(), QStringLiteral("App %1").arg(i),
                              {QStringLiteral("text/plain")});
@@ -117,13 +120,13 @@ private Q_SLOTS:
         vc->pauseTimer();
         QWidget* window = delegate.window;
         QVERIFY(QTest::qWaitForWindowExposed(window));
-        QCOMPARE(vc->allAppCandidates.size(), 6);
+        QCOMPARE(vc->allAppCandidates.size(), kApps);
         // Let the window manager finish placing and decorating the window.
         QTRY_VERIFY(window->frameGeometry() != window->geometry());
         QTest::qWait(MainViewController::windowSettleMs * 2);
         const QRect before = window->geometry();
-        // Six tiles of 96 overlapping by 8, the add button and the margins.
-        const int zoomedWidth = 6 * 88 + 112;
+        // Every tile (96 wide, overlapping by 8), the add button and the margins.
+        const int zoomedWidth = kApps * 88 + 112;
         QVERIFY(window->width() < zoomedWidth);
         QVERIFY(!vc->overflowApps.isEmpty());
 

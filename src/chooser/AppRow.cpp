@@ -91,13 +91,8 @@ void MainViewController::populateAppButtons(const QList<AppCandidate>& apps, con
                 //% "Stop opening with %1 automatically"
                 stop->setToolTip(qtTrId("ui.a11y.stopTimer.toolTip").arg(candidate.name));
                 stop->onClick = [self] {
-                    if (!self)
-                        return;
-                    // The button hides itself: the keyboard focus goes back to the tile.
-                    if (self->stopTimerButton && self->stopTimerButton->hasFocus() &&
-                        self->defaultAppButton)
-                        self->defaultAppButton->setFocus(Qt::OtherFocusReason);
-                    self->pauseTimer();
+                    if (self)
+                        self->pauseTimer();
                 };
                 stop->setFixedSize(28, 28);
                 stopTimerButton = stop;

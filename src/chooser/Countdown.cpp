@@ -61,8 +61,13 @@ void MainViewController::pauseTimer() {
         defaultAppButton->setFillProgress(0);
         defaultAppButton->setAutoOpening(false);
     }
-    if (stopTimerButton)
+    if (stopTimerButton) {
+        // The button hides itself, whatever paused the countdown (its own press, any key):
+        // the keyboard focus goes back to the tile it stopped.
+        if (stopTimerButton->hasFocus() && defaultAppButton)
+            defaultAppButton->setFocus(Qt::OtherFocusReason);
         stopTimerButton->setStopped(true);
+    }
 }
 
 void MainViewController::pauseTimerFromNotification() {
