@@ -1,6 +1,7 @@
 #pragma once
 
 #include "handlers/AppCandidate.h"
+#include "platform/NotificationCenter.h"
 
 #include <QList>
 #include <QPointF>
@@ -63,7 +64,7 @@ public:
     static inline const QString previousDefaultKeyPrefix =
         QStringLiteral("marvoline.previousDefault.");
     static inline const QString appUsageKey = QStringLiteral("marvoline.appUsage");
-    static inline const QString laterNotificationPathKey = QStringLiteral("filePath");
+    static inline const QString laterNotificationPathKey = reminderFilePathKey;
 
     // App row geometry (device-independent pixels).
     static constexpr int appButtonWidth = 96;

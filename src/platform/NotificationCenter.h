@@ -38,6 +38,10 @@ private:
     QTime m_time;
 };
 
+// The key of a reminder's user information that holds its file's path: a
+// string, or the path's bytes when they are not UTF-8.
+inline const QString reminderFilePathKey = QStringLiteral("filePath");
+
 // What a notification shows, and the user information that comes back
 // unchanged with the user's answer.
 struct NotificationContent {

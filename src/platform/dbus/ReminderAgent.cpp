@@ -1,6 +1,7 @@
 #include "platform/dbus/ReminderAgent.h"
 
 #include "platform/FilePaths.h"
+#include "platform/NotificationCenter.h"
 #include "platform/dbus/ApplicationService.h"
 #include "platform/dbus/SingleInstance.h"
 
@@ -20,10 +21,8 @@ Q_LOGGING_CATEGORY(lcAgent, "marvoline.reminders", QtWarningMsg)
 
 const QString notificationsService = QStringLiteral("org.freedesktop.Notifications");
 const QString notificationsPath = QStringLiteral("/org/freedesktop/Notifications");
-const QString closingError = QStringLiteral("org.marvoline.Marvoline.Error.Closing");
 const QString desktopEntry = QStringLiteral("org.marvoline.Marvoline");
 const QString defaultAction = QStringLiteral("default");
-const QString filePathKey = QStringLiteral("filePath");
 
 // org.freedesktop.DBus.RequestName answers.
 constexpr uint primaryOwner = 1;
@@ -58,7 +57,7 @@ ReminderAgent::~ReminderAgent() {
 }
 
 QStringList ReminderAgent::responseArguments(const QVariantMap& userInfo) {
-    const QByteArray path = pathBytes(userInfo.value(filePathKey));
+    const QByteArray path = pathBytes(userInfo.value(reminderFilePathKey));
     if (path.isEmpty())
         return {};
     // A file URI keeps every byte of the name in ASCII.
@@ -151,7 +150,8 @@ void ReminderAgent::run() {
 void ReminderAgent::Reload() {
     if (m_finishing) {
         if (calledFromDBus())
-            sendErrorReply(closingError, QStringLiteral("The reminder agent is finishing"));
+            sendErrorReply(QString::fromLatin1(ApplicationService::closingError),
+                           QStringLiteral("The reminder agent is finishing"));
         return;
     }
     if (m_running)
