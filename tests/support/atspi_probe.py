@@ -1,10 +1,8 @@
 #!/usr/bin/python3
-"""Reads a program's controls over AT-SPI, as a screen reader does.
-
-    atspi_probe.py PID              prints "role<TAB>name" for each named control
-    atspi_probe.py PID press NAME   presses the control named NAME, then prints "pressed"
-
-Waits up to 15 seconds for the program to show a push button."""
+"""Reads a program's controls over AT-SPI, as a screen reader does, once it shows a
+push button (15 seconds at most). "atspi_probe.py PID" prints "role<TAB>name" for
+each named control; "atspi_probe.py PID press NAME" presses the control of the
+name through its action interface and prints "pressed"."""
 import sys
 import time
 
