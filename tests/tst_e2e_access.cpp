@@ -62,8 +62,6 @@ private Q_SLOTS:
         row("Right Right Right KP_Enter", readerId); // stays on the last tile
         row("End Left space", editorId);
         row("End Home Return", viewerId);
-        // The stop button stops the countdown and hands the focus back to the tile.
-        row("Tab Tab Tab Tab space Return", viewerId);
         row("Tab Tab Tab Tab Tab Escape", QString()); // from an option
     }
     void keysAloneChooseTheApplication() {
