@@ -1,5 +1,5 @@
-// The chooser for screen-reader and low-vision users, in process: names and tool
-// tips, text contrast in a light and a dark palette, text sizes that follow the font.
+// The chooser for keyboard, screen-reader and low-vision users, in process: names, tool tips,
+// tab order, text contrast in a light and a dark palette, text sizes that follow the font.
 #include "support/Chooser.h"
 #include "support/TestMain.h"
 
@@ -143,12 +143,24 @@ private Q_SLOTS:
         QCOMPARE(unknown->setDefaultButton->text(),
                  u"Always ask with Marvoline for files of this type"_s);
 
-        // The focused tile moves into the overflow menu: the focus goes to the button that opens
-        // it.
+        // The focused tile moves into the overflow menu; the focus to the button that opens it.
         QTest::keyClick(test::tiles(vc).at(0), Qt::Key_Right);
         vc.populateAppButtons(test::candidates(8) << vc.allAppCandidates.at(1), m_files.first());
         QCOMPARE(QApplication::focusWidget(), vc.trailingButton);
         QCOMPARE(accessibleName(vc.trailingButton), u"More applications"_s);
+    }
+
+    void tabGoesThroughTheTilesThenTheOptions() {
+        Shown c(m_files);
+        QVERIFY(QTest::qWaitForWindowActive(&c.window));
+        const MainViewController& vc = *c.vc;
+        QList<QWidget*> visited{QApplication::focusWidget()};
+        while (visited.size() < 5) {
+            QTest::keyClick(visited.last(), Qt::Key_Tab);
+            visited << QApplication::focusWidget();
+        }
+        QCOMPARE(visited, (QList<QWidget*>{test::tiles(vc).at(0), test::tiles(vc).at(1),
+                                           vc.trailingButton, vc.ruleButton, vc.laterPopUp}));
     }
 
     void textsReadInLightAndDarkPalettes_data() {

@@ -1,6 +1,5 @@
-// The chooser program on a real X server and session bus, used from the keyboard
-// alone and read and pressed by an AT-SPI client in another process, as a screen
-// reader does.
+// The chooser program on a real X server and session bus, used from the keyboard alone, and
+// read and pressed by an AT-SPI client in another process as a screen reader does.
 #include "support/TestMain.h"
 #include "support/X11Desktop.h"
 
