@@ -1,9 +1,9 @@
-// Signs of the user's attention stop the countdown: key presses anywhere
-// (which still reach their widget), left clicks and wheel turns over the
-// preview pane only, the rule button; and the application picker.
+// Signs of the user's attention stop the countdown: a key press anywhere (which still reaches its
+// widget), a left click or a wheel turn over the preview pane only. The rule button, the
+// application picker, and the window's width: the zoom frame and room for the options row.
+#include "support/Chooser.h"
 #include "support/TestMain.h"
 
-#include "main/MainViewController.h"
 #include "platform/AppRegistry.h"
 #include "platform/FilePaths.h"
 #include "platform/Platform.h"
@@ -11,57 +11,39 @@
 #include "views/ApplicationPickerDialog.h"
 
 #include <QCheckBox>
-#include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QToolButton>
-#include <QVBoxLayout>
 #include <QWheelEvent>
 
-#include <memory>
-
 using namespace marvoline;
+using namespace marvoline::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString viewerId = QStringLiteral("org.example.Viewer.desktop");
-const QString pickedId = QStringLiteral("org.example.Picked.desktop");
+const QString viewerId = u"org.example.Viewer.desktop"_s;
+const QString pickedId = u"org.example.Picked.desktop"_s;
 
-// A chooser in its own shown window, with a running countdown and a preview
-// that scrolls.
-struct ShownChooser {
-    QWidget window;
-    MainViewController* vc = new MainViewController;
-    QPlainTextEdit* preview = new QPlainTextEdit;
-
-    ShownChooser() {
-        auto* layout = new QVBoxLayout(&window);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(vc);
-        auto* previewLayout = new QVBoxLayout(vc->previewContainer);
-        previewLayout->setContentsMargins(0, 0, 0, 0);
-        previewLayout->addWidget(preview);
-        QStringList lines;
-        for (int i = 0; i < 300; ++i)
-            lines.append(QString::number(i));
-        preview->setPlainText(lines.join(QLatin1Char('\n')));
-        window.resize(520, 420);
-        window.show();
+// A chooser in a shown window with a running countdown, its preview a text that scrolls.
+struct PreviewChooser : ChooserWindow {
+    PreviewChooser() {
+        (new QVBoxLayout(vc->previewContainer))->addWidget(preview);
+        preview->setFocusPolicy(Qt::ClickFocus);
+        if (QTest::qWaitForWindowExposed(&window))
+            vc->startTimer({}, std::nullopt);
     }
-    bool ready() {
-        if (!QTest::qWaitForWindowExposed(&window))
-            return false;
-        vc->startTimer({}, std::nullopt);
-        return !vc->isTimerPaused;
+    bool ready() const { return vc->timer && !vc->isTimerPaused; }
+    // A point of the preview pane given as fractions of its size, in the window.
+    QPoint onPane(QPointF at) const {
+        const QSize pane = vc->previewContainer->size();
+        return vc->previewContainer->mapTo(
+            &window, QPoint(qRound(at.x() * pane.width()), qRound(at.y() * pane.height())));
     }
-    // A point of the preview pane, in the window's coordinates.
-    QPoint inWindow(QPointF inPane) const {
-        return vc->previewContainer->mapTo(&window, inPane.toPoint());
-    }
+    QPlainTextEdit* preview = new QPlainTextEdit(u"line\n"_s.repeated(300));
 };
 
 } // namespace
@@ -70,135 +52,87 @@ class TestChooserActions final : public QObject {
     Q_OBJECT
 
 public:
-    explicit TestChooserActions(test::XdgSandbox& sandbox)
+    explicit TestChooserActions(XdgSandbox& sandbox)
         : m_sandbox(sandbox) {
-        m_sandbox.addApp(viewerId, QStringLiteral("Viewer"), {QStringLiteral("text/plain")});
-        m_sandbox.addApp(pickedId, QStringLiteral("Picked Editor"), {},
-                         {QStringLiteral("Keywords=scribble;notes;")});
-        m_sandbox.addApp(QStringLiteral("org.example.Other.desktop"), QStringLiteral("Other"));
-        m_sandbox.writeMimeinfoCache({{QStringLiteral("text/plain"), {viewerId}}});
-        m_sandbox.writeDefaults({{QStringLiteral("text/plain"), viewerId}});
+        m_sandbox.addApp(viewerId, u"Viewer"_s, {u"text/plain"_s});
+        m_sandbox.addApp(pickedId, u"Picked Editor"_s, {}, {u"Keywords=scribble;notes;"_s});
+        m_sandbox.addApp(u"org.example.Other.desktop"_s, u"Other"_s);
+        m_sandbox.writeMimeinfoCache({{u"text/plain"_s, {viewerId}}});
+        m_sandbox.writeDefaults({{u"text/plain"_s, viewerId}});
     }
+
+private:
+    XdgSandbox& m_sandbox;
 
 private Q_SLOTS:
-    void init() { m_sandbox.clearRecords(); }
-
-    void keyPressPausesAndReachesTheField_data() {
-        QTest::addColumn<bool>("throughWindow");
-        QTest::newRow("through its window") << true;
-        QTest::newRow("to the widget") << false;
-    }
     void keyPressPausesAndReachesTheField() {
-        QFETCH(bool, throughWindow);
-        ShownChooser chooser;
+        PreviewChooser chooser;
         QVERIFY(chooser.ready());
-        // A field in another window of the program, like a dialog's.
-        QWidget dialog;
-        auto* field = new QLineEdit(&dialog);
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        QApplication::setActiveWindow(&dialog);
-        field->setFocus();
-        if (throughWindow) {
-            QTest::keyClick(dialog.windowHandle(), Qt::Key_1, {}, '1');
-            QTest::keyClick(dialog.windowHandle(), Qt::Key_5, {}, '5');
-        } else
-            QTest::keyClicks(field, QStringLiteral("15"));
+        QLineEdit field; // in another window of the program, like a dialog's
+        field.show();
+        field.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&field));
+        QTest::keyClick(field.windowHandle(), '1');
         QVERIFY(chooser.vc->isTimerPaused);
-        QCOMPARE(field->text(), QStringLiteral("15"));
+        QCOMPARE(field.text(), u"1"_s);
     }
 
-    // Edges: the pane owns its left and bottom edge lines, not its top and
-    // right ones.
-    void leftClicks_data() {
-        QTest::addColumn<QString>("where");
+    // Left clicks and wheel turns (no button) over the preview pane pause; the pane owns its left
+    // and bottom edge lines, not its top and right ones.
+    void clicksAndWheelTurns_data() {
+        QTest::addColumn<QPointF>("at"); // fractions of the pane; negative: on the app row
+        QTest::addColumn<Qt::MouseButton>("button");
         QTest::addColumn<bool>("pauses");
-        QTest::newRow("centre") << "centre" << true;
-        QTest::newRow("left edge") << "left" << true;
-        QTest::newRow("bottom edge") << "bottom" << true;
-        QTest::newRow("top edge") << "top" << false;
-        QTest::newRow("right edge") << "right" << false;
-        QTest::newRow("app row") << "row" << false;
+        QTest::newRow("centre") << QPointF(0.5, 0.5) << Qt::LeftButton << true;
+        QTest::newRow("left edge") << QPointF(0, 0.5) << Qt::LeftButton << true;
+        QTest::newRow("bottom edge") << QPointF(0.5, 1) << Qt::LeftButton << true;
+        QTest::newRow("top edge") << QPointF(0.5, 0) << Qt::LeftButton << false;
+        QTest::newRow("right edge") << QPointF(1, 0.5) << Qt::LeftButton << false;
+        QTest::newRow("right button") << QPointF(0.5, 0.5) << Qt::RightButton << false;
+        QTest::newRow("app row") << QPointF(-1, -1) << Qt::LeftButton << false;
+        QTest::newRow("wheel") << QPointF(0.5, 0.5) << Qt::NoButton << true;
+        QTest::newRow("wheel over the app row") << QPointF(-1, -1) << Qt::NoButton << false;
     }
-    void leftClicks() {
-        QFETCH(QString, where);
+    void clicksAndWheelTurns() {
+        QFETCH(QPointF, at);
+        QFETCH(Qt::MouseButton, button);
         QFETCH(bool, pauses);
-        ShownChooser chooser;
-        QVERIFY(chooser.ready());
-        const QSize pane = chooser.vc->previewContainer->size();
-        const QHash<QString, QPoint> points = {
-            {QStringLiteral("centre"),
-             chooser.inWindow(QPoint(pane.width() / 2, pane.height() / 2))},
-            {QStringLiteral("left"), chooser.inWindow(QPoint(0, pane.height() / 2))},
-            {QStringLiteral("bottom"), chooser.inWindow(QPoint(pane.width() / 2, pane.height()))},
-            {QStringLiteral("top"), chooser.inWindow(QPoint(pane.width() / 2, 0))},
-            {QStringLiteral("right"), chooser.inWindow(QPoint(pane.width(), pane.height() / 2))},
-            {QStringLiteral("row"),
-             chooser.vc->appContainer->mapTo(&chooser.window, QPoint(5, 5))}};
-        const QPoint target = points.value(where);
-        QTest::mouseClick(chooser.window.windowHandle(), Qt::LeftButton, {}, target);
-        QCOMPARE(chooser.vc->isTimerPaused, pauses);
+        PreviewChooser c;
+        QVERIFY(c.ready());
+        const QPoint onRow = c.vc->appContainer->mapTo(&c.window, QPoint(5, 5));
+        const QPoint point = at.x() < 0 ? onRow : c.onPane(at);
+        if (button != Qt::NoButton) {
+            QTest::mouseClick(c.window.windowHandle(), button, {}, point);
+        } else {
+            // The same turn over the app row first, which must not hide the second.
+            for (const QPoint p : {onRow, point}) {
+                QWidget* target = c.window.childAt(p);
+                QWheelEvent wheel(target->mapFrom(&c.window, QPointF(p)),
+                                  c.window.mapToGlobal(QPointF(p)), {}, {0, -120}, Qt::NoButton, {},
+                                  Qt::NoScrollPhase, false);
+                QApplication::sendEvent(target, &wheel);
+            }
+            QCOMPARE(c.preview->verticalScrollBar()->value() > 0, pauses); // it still scrolls
+        }
+        QCOMPARE(c.vc->isTimerPaused, pauses);
+        if (button == Qt::LeftButton && at == QPointF(0.5, 0.5))
+            QTRY_VERIFY(c.preview->hasFocus()); // the click goes on to the preview
     }
 
-    void clickReachesThePreview() {
-        ShownChooser chooser;
-        QVERIFY(chooser.ready());
-        chooser.preview->setFocusPolicy(Qt::ClickFocus);
-        QVERIFY(!chooser.preview->hasFocus());
-        QTest::mouseClick(chooser.preview->viewport(), Qt::LeftButton);
-        QVERIFY(chooser.vc->isTimerPaused);
-        QTRY_VERIFY(chooser.preview->hasFocus());
-    }
-
-    void otherButtonsAndWindowsDoNotPause() {
-        ShownChooser chooser;
-        QVERIFY(chooser.ready());
-        const QPoint centre = chooser.inWindow(chooser.vc->previewContainer->rect().center());
-        QTest::mouseClick(chooser.window.windowHandle(), Qt::RightButton, {}, centre);
-        QVERIFY(!chooser.vc->isTimerPaused);
-
-        // Another window of the program lying over the preview.
-        QWidget other;
-        other.setGeometry(
-            QRect(chooser.window.mapToGlobal(centre) - QPoint(20, 20), QSize(40, 40)));
+    void coveredOrHiddenPaneDoesNotPause() {
+        PreviewChooser c;
+        QVERIFY(c.ready());
+        const QPoint centre = c.onPane({0.5, 0.5});
+        QWidget other; // another window of the program, over the preview
+        other.setGeometry(QRect(c.window.mapToGlobal(centre) - QPoint(20, 20), QSize(40, 40)));
         other.show();
         QVERIFY(QTest::qWaitForWindowExposed(&other));
-        // Showing a window is a window change of its own: start afresh.
-        chooser.vc->startTimer({}, std::nullopt);
+        c.vc->startTimer({}, std::nullopt); // showing it was a window change of its own
         QTest::mouseClick(other.windowHandle(), Qt::LeftButton, {}, QPoint(20, 20));
-        QTest::mouseClick(&other, Qt::LeftButton, {}, QPoint(20, 20));
-        QVERIFY(!chooser.vc->isTimerPaused);
-    }
-
-    void wheelOverThePreviewPausesAndScrolls() {
-        ShownChooser chooser;
-        QVERIFY(chooser.ready());
-        auto turn = [](QWidget* target) {
-            const QPointF local(10, 10);
-            QWheelEvent wheel(local, target->mapToGlobal(local), QPoint(), QPoint(0, -120),
-                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-            QApplication::sendEvent(target, &wheel);
-        };
-        turn(chooser.vc->appContainer);
-        QVERIFY(!chooser.vc->isTimerPaused);
-
-        QScrollBar* bar = chooser.preview->verticalScrollBar();
-        QCOMPARE(bar->value(), 0);
-        turn(chooser.preview->viewport());
-        QVERIFY(chooser.vc->isTimerPaused);
-        QVERIFY(bar->value() > 0);
-    }
-
-    void ruleButtonOnlyPauses() {
-        ShownChooser chooser;
-        QVERIFY(chooser.ready());
-        QSignalSpy terminate(chooser.vc, &MainViewController::terminateRequested);
-        chooser.vc->ruleButton->click();
-        QVERIFY(chooser.vc->isTimerPaused);
-        chooser.vc->ruleButton->click();
-        QVERIFY(chooser.vc->isTimerPaused);
-        QCOMPARE(terminate.size(), 0);
-        QVERIFY(chooser.vc->timer);
+        other.hide();
+        c.vc->previewContainer->hide();
+        QTest::mouseClick(c.window.windowHandle(), Qt::LeftButton, {}, centre);
+        QVERIFY(!c.vc->isTimerPaused);
     }
 
     void pickerFilters_data() {
@@ -206,88 +140,101 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("shown");
         QTest::newRow("nothing typed")
             << QString() << QStringList{"Other", "Picked Editor", "Viewer"};
-        QTest::newRow("name, any case") << "EDIT" << QStringList{"Picked Editor"};
-        QTest::newRow("desktop ID") << "example.other" << QStringList{"Other"};
-        QTest::newRow("keyword") << "Scrib" << QStringList{"Picked Editor"};
-        QTest::newRow("no match") << "zzz" << QStringList{};
+        QTest::newRow("name, any case") << u"EDIT"_s << QStringList{"Picked Editor"};
+        QTest::newRow("desktop ID") << u"example.other"_s << QStringList{"Other"};
+        QTest::newRow("keyword") << u"Scrib"_s << QStringList{"Picked Editor"};
+        QTest::newRow("no match") << u"zzz"_s << QStringList{};
     }
     void pickerFilters() {
         QFETCH(QString, text);
         QFETCH(QStringList, shown);
-        std::unique_ptr<ApplicationPickerDialog> picker = openPicker();
-        auto* filter = picker->findChild<QLineEdit*>(QStringLiteral("filter"));
-        auto* list = picker->findChild<QListWidget*>(QStringLiteral("applications"));
-        QTest::keyClicks(filter, text);
+        ApplicationPickerDialog picker(platform::registry().allApplications());
+        QTest::keyClicks(picker.findChild<QLineEdit*>(u"filter"_s), text);
+        auto* list = picker.findChild<QListWidget*>(u"applications"_s);
         QStringList visible;
         for (int row = 0; row < list->count(); ++row) {
-            if (!list->item(row)->isHidden() && sandboxApp(list->item(row)->text()))
+            if (!list->item(row)->isHidden())
                 visible.append(list->item(row)->text());
         }
         QCOMPARE(visible, shown);
-        // Typed text selects the first match, so Enter opens it.
-        QCOMPARE(picker->selectedApplication().has_value(), !text.isEmpty() && !shown.isEmpty());
-        QPushButton* open = picker->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
-        QCOMPARE(open->isEnabled(), picker->selectedApplication().has_value());
-    }
-
-    void pickerCancelLeavesTheChooserPaused() {
-        const QUrl file = m_sandbox.writeFile(QStringLiteral("pick/cancel.txt"), "x");
-        MainViewController vc;
-        vc.configure({file}, true, false);
-        vc.showFiles();
-        QSignalSpy terminate(&vc, &MainViewController::terminateRequested);
-        vc.onAddAppTapped();
-        QVERIFY(vc.isTimerPaused);
-        auto* picker = vc.window()->findChild<ApplicationPickerDialog*>();
-        QVERIFY(picker);
-        QVERIFY(picker->isVisible()); // shown without a nested event loop
-        picker->reject();
-        QCoreApplication::processEvents();
-        QVERIFY(vc.isTimerPaused);
-        QCOMPARE(terminate.size(), 0);
-        QVERIFY(m_sandbox.recordedLaunches(viewerId).isEmpty());
-        QVERIFY(m_sandbox.recordedLaunches(pickedId).isEmpty());
     }
 
     void pickerOpensTheFilesWithThePickedApplication() {
-        const QUrl a = m_sandbox.writeFile(QStringLiteral("pick/one.txt"), "1");
-        const QUrl b = m_sandbox.writeFile(QStringLiteral("pick/two words.txt"), "2");
-        MainViewController vc;
-        vc.configure({a, b}, true, false);
-        vc.showFiles();
-        vc.setDefaultButton->setChecked(true);
-        QSignalSpy terminate(&vc, &MainViewController::terminateRequested);
-        vc.onAddAppTapped();
-        auto* picker = vc.window()->findChild<ApplicationPickerDialog*>();
-        QVERIFY(picker);
-        QTest::keyClicks(picker->findChild<QLineEdit*>(QStringLiteral("filter")),
-                         QStringLiteral("picked"));
-        QTest::keyClick(picker->findChild<QLineEdit*>(QStringLiteral("filter")), Qt::Key_Return);
+        const QUrl a = m_sandbox.writeFile(u"pick/one.txt"_s, "1");
+        const QUrl b = m_sandbox.writeFile(u"pick/two words.txt"_s, "2");
+        const auto vc = showing({a, b});
+        vc->setDefaultButton->setChecked(true);
+        QSignalSpy terminate(vc.get(), &MainViewController::terminateRequested);
+        // Cancelled, like the rule button, it leaves the chooser as it is, paused.
+        vc->onAddAppTapped();
+        auto* picker = vc->findChild<ApplicationPickerDialog*>();
+        QVERIFY(picker && picker->isVisible()); // without a nested event loop
+        picker->reject();
+        vc->ruleButton->click();
+        QTRY_VERIFY(!vc->findChild<ApplicationPickerDialog*>());
+        QVERIFY(vc->isTimerPaused && vc->timer && terminate.isEmpty());
+
+        vc->onAddAppTapped();
+        auto* filter = vc->findChild<ApplicationPickerDialog*>()->findChild<QLineEdit*>();
+        QTest::keyClicks(filter, u"picked"_s);
+        QTest::keyClick(filter, Qt::Key_Return);
         QTRY_COMPARE(terminate.size(), 1);
-        QTRY_COMPARE(m_sandbox.recordedLaunches(pickedId).size(), 1);
-        QCOMPARE(m_sandbox.recordedLaunches(pickedId).first(),
-                 (QList<QByteArray>{localPath(a), localPath(b)}));
+        QTRY_COMPARE(m_sandbox.recordedLaunches(pickedId),
+                     (QList<QList<QByteArray>>{{localPath(a), localPath(b)}}));
         QVERIFY(m_sandbox.recordedLaunches(viewerId).isEmpty());
-        // The ticked option made the chooser the default for the file's type,
-        // remembering the previous one.
-        QCOMPARE(
-            PreferencesStore::standard()
-                .value(MainViewController::previousDefaultKeyPrefix + QStringLiteral("text/plain"))
-                .toString(),
-            m_sandbox.appUrl(viewerId).path());
-        m_sandbox.writeDefaults({{QStringLiteral("text/plain"), viewerId}});
+        // The ticked rule made the chooser the default, remembering the one before.
+        QCOMPARE(PreferencesStore::standard()
+                     .value(MainViewController::previousDefaultKeyPrefix + u"text/plain"_s)
+                     .toString(),
+                 m_sandbox.appUrl(viewerId).path());
     }
 
-private:
-    std::unique_ptr<ApplicationPickerDialog> openPicker() {
-        return std::make_unique<ApplicationPickerDialog>(platform::registry().allApplications());
+    // A tile is 96 wide and overlaps the next by 8; the add button and margins take 112.
+    void zoomFrame_data() {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QRect>("current");
+        QTest::addColumn<QRect>("screen"); // the default frame and the visible area
+        QTest::addColumn<QRect>("expected");
+        const QRect screen(0, 25, 1440, 850), window(100, 200, 480, 300);
+        QTest::newRow("3: never narrower") << 3 << window << screen << window;
+        QTest::newRow("6: wider") << 6 << window << screen << QRect(100, 200, 640, 300);
+        QTest::newRow("30: the screen's width")
+            << 30 << window << screen << QRect(0, 200, 1440, 300);
+        QTest::newRow("near the right edge of a second screen")
+            << 6 << QRect(3300, 10, 500, 400) << QRect(1920, 0, 1920, 1080)
+            << QRect(3200, 10, 640, 400);
+        QTest::newRow("no candidates: the default frame") << 0 << window << screen << screen;
     }
-    bool sandboxApp(const QString& name) const {
-        return name == QStringLiteral("Other") || name == QStringLiteral("Picked Editor") ||
-               name == QStringLiteral("Viewer");
+    void zoomFrame() {
+        QFETCH(int, count);
+        QFETCH(QRect, current);
+        QFETCH(QRect, screen);
+        QFETCH(QRect, expected);
+        QCOMPARE(MainViewController::zoomFrame(count, current, screen, screen), expected);
     }
 
-    test::XdgSandbox& m_sandbox;
+    void minimumWidthGrowsForTheCheckBoxAndNeverShrinks() {
+        ChooserWindow c({150, 400});
+        c.window.setMinimumWidth(100);
+        QVERIFY(QTest::qWaitForWindowExposed(&c.window));
+        const QUrl file = m_sandbox.writeFile(u"width.unknownext"_s, "x");
+        auto show = [&](bool checkBox) {
+            c.vc->configure({file}, checkBox, false);
+            c.vc->showFiles();
+            (void)QTest::qWaitFor([&] { return c.vc->setDefaultButton->isVisible() == checkBox; });
+            return c.vc->optionsStack->sizeHint().width() + 24;
+        };
+        const int without = show(false);
+        QTRY_COMPARE(c.window.minimumWidth(), without);
+        const int with = show(true);
+        QVERIFY(with > without);
+        QTRY_COMPARE(c.window.minimumWidth(), with);
+        QTRY_COMPARE(c.window.width(), with);
+        QCOMPARE(show(false), without);
+        QCoreApplication::processEvents();
+        QCOMPARE(c.window.minimumWidth(), with);
+        QCOMPARE(c.window.width(), with);
+    }
 };
 
 MARVOLINE_TEST_MAIN(TestChooserActions)

@@ -1,58 +1,55 @@
-// On a real X server with a window manager: another process reads back what
-// the copy menu put on the clipboard; the window manager's maximize request
-// zooms the chooser instead; real key presses and clicks pause the countdown.
+// On a real X server with a window manager: what the copy menu offers for a file and what another
+// process (xclip) then reads from the clipboard (a copy that cannot be made leaves what the user
+// had); what the sharing programs are given; the window manager's maximize request zooms the
+// chooser instead.
+#include "support/Chooser.h"
 #include "support/TestMain.h"
 #include "support/X11Desktop.h"
 
 #include "chooser/CopyContent.h"
 #include "main/AppDelegate.h"
-#include "main/MainViewController.h"
 #include "platform/FilePaths.h"
 
 #include <QAction>
-#include <QBuffer>
+#include <QClipboard>
+#include <QDir>
 #include <QImage>
 #include <QMenu>
-#include <QScreen>
 #include <QSignalSpy>
 #include <QToolButton>
 
 using namespace marvoline;
 using namespace marvoline::test;
+using namespace Qt::StringLiterals;
+using Urls = QList<QUrl>;
 
 namespace {
 
-// What another process reads from the clipboard for the target type.
-QByteArray readClipboard(const QString& target) {
-    QProcess xclip;
-    QSignalSpy finished(&xclip, &QProcess::finished);
-    QStringList args{QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                     QStringLiteral("-o")};
-    if (!target.isEmpty())
-        args << QStringLiteral("-t") << target;
-    xclip.start(QStringLiteral("xclip"), args);
-    // The event loop must run meanwhile: this process answers xclip's request.
-    if (!finished.wait(10000))
-        return "(xclip did not finish)";
-    return xclip.readAllStandardOutput();
-}
-
-QAction* itemWithTag(const QMenu* menu, CopyTag tag) {
-    for (QAction* a : menu->actions()) {
-        if (a->data().toInt() == int(tag))
-            return a;
-    }
-    return nullptr;
-}
-
 // Applications for text files: more than fit the window as it first appears.
 constexpr int kApps = 10;
+const QString userText = u"what the user had"_s;
+
+// What another process reads from the clipboard as the type.
+QByteArray readClipboard(const QString& type) {
+    QProcess xclip;
+    QSignalSpy finished(&xclip, &QProcess::finished);
+    xclip.start(u"xclip"_s, {u"-selection"_s, u"clipboard"_s, u"-o"_s, u"-t"_s, type});
+    // The event loop runs meanwhile: this process answers xclip's request.
+    return finished.wait(10000) ? xclip.readAllStandardOutput() : "(xclip did not finish)";
+}
 
 QImage sampleImage() {
-    QImage image(4, 3, QImage::Format_RGB32);
-    image.fill(Qt::green);
-    image.setPixel(3, 2, qRgb(255, 0, 255));
+    QImage image(2, 1, QImage::Format_RGB32);
+    image.setPixel(0, 0, qRgb(255, 0, 0));
+    image.setPixel(1, 0, qRgb(0, 0, 255));
     return image;
+}
+
+QStringList titlesOf(const QMenu* menu) {
+    QStringList titles;
+    for (const QAction* a : menu->actions())
+        titles.append(a->text());
+    return titles;
 }
 
 } // namespace
@@ -61,121 +58,202 @@ class TestEndToEndControls final : public QObject {
     Q_OBJECT
 
 public:
-    explicit TestEndToEndControls(test::XdgSandbox& sandbox)
+    explicit TestEndToEndControls(XdgSandbox& sandbox)
         : m_sandbox(sandbox) {
         QStringList ids;
         for (int i = 0; i < kApps; ++i) {
-            ids.append(QStringLiteral("org.example.App%1.desktop").arg(i));
-            m_sandbox.addApp(ids.last(), QStringLiteral("App %1").arg(i),
-                             {QStringLiteral("text/plain")});
+            ids.append(u"org.example.App%1.desktop"_s.arg(i));
+            m_sandbox.addApp(ids.last(), u"App %1"_s.arg(i), {u"text/plain"_s});
         }
-        m_sandbox.writeMimeinfoCache({{QStringLiteral("text/plain"), ids}});
-        m_sandbox.writeDefaults({{QStringLiteral("text/plain"), ids.first()}});
+        m_sandbox.writeMimeinfoCache({{u"text/plain"_s, ids}});
+        m_sandbox.writeDefaults({{u"text/plain"_s, ids.first()}});
+    }
+
+private:
+    XdgSandbox& m_sandbox;
+    WindowManager m_wm;
+    const QString m_bin = m_sandbox.root() + u"/share-bin"_s; // the sharing programs
+    const QByteArray m_path = qgetenv("PATH");
+    QUrl m_png, m_markdown, m_swift, m_plain, m_folder, m_huge;
+
+    // The share menu once the sharing programs are the named ones, each running the script.
+    QMenu* openShareMenu(MainViewController& vc, const QStringList& programs, QByteArray script) {
+        delete vc.findChild<QMenu*>(u"shareMenu"_s);
+        QDir(m_bin).removeRecursively();
+        QDir().mkpath(m_bin);
+        for (const QString& name : programs) {
+            QFile f(m_bin + u'/' + name);
+            if (!f.open(QIODevice::WriteOnly) || f.write("#!/bin/sh\n" + script) < 0)
+                return nullptr;
+            f.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        }
+        qputenv("PATH", QFile::encodeName(m_bin)); // until cleanup()
+        vc.onShareTapped(vc.shareButton);
+        QMenu* menu = nullptr;
+        (void)QTest::qWaitFor([&] { return (menu = vc.findChild<QMenu*>(u"shareMenu"_s)); });
+        return menu;
     }
 
 private Q_SLOTS:
     void initTestCase() {
         QVERIFY2(m_wm.start(), "needs an X server with openbox (run under xvfb-run)");
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        sampleImage().save(&buffer, "PNG");
-        m_text = m_sandbox.writeFile(QStringLiteral("e2e/notes.txt"), "hello ✓\n");
-        m_image = m_sandbox.writeFile(QStringLiteral("e2e/picture one.png"), png);
+        m_png = m_sandbox.writeFile(u"copy/picture one.png"_s, {});
+        QVERIFY(sampleImage().save(m_png.toLocalFile(), "PNG"));
+        m_markdown = m_sandbox.writeFile(u"copy/NOTES.MD"_s, "# Notes\nnaïve\n");
+        // Its type is no text type: only its extension makes it text.
+        m_swift = m_sandbox.writeFile(u"copy/App.SWIFT"_s, QByteArray("let a = 1\n\x00\x02", 12));
+        QCOMPARE(MainViewController::contentTypeIdentifier(m_swift),
+                 std::optional(u"application/octet-stream"_s));
+        m_plain = m_sandbox.writeFile(u"copy/readme.txt"_s, "plain ✓\n");
+        const QUrl inside = m_sandbox.writeFile(u"copy/Folder/inside.txt"_s, "x");
+        m_folder = QUrl::fromLocalFile(QFileInfo(inside.toLocalFile()).path());
+        m_huge = m_sandbox.writeFile(u"copy/huge.txt"_s, "start\n");
+        QVERIFY(QFile::resize(m_huge.toLocalFile(), maxTextCopyBytes + 1)); // sparse: no room taken
+    }
+    void init() {
+        m_sandbox.clearRecords();
+        QGuiApplication::clipboard()->setText(userText);
+    }
+    void cleanup() { qputenv("PATH", m_path); }
+
+    // The menu's items for the file kind (header 0, name, file, path, text, image 5), and what one
+    // of them puts on the clipboard, read as the type.
+    void copyMenu_data() {
+        QTest::addColumn<Urls>("files");
+        QTest::addColumn<QList<int>>("items"); // empty: not checked
+        QTest::addColumn<CopyTag>("tag");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QByteArray>("expected"); // image/png: the sample image
+        const QList<int> text{0, 1, 2, 3, 4}, none;
+        const QString utf8 = u"UTF8_STRING"_s;
+        QTest::newRow("PNG: image") << Urls{m_png} << QList<int>{0, 1, 2, 3, 5} << CopyTag::Image
+                                    << u"image/png"_s << QByteArray();
+        QTest::newRow(".MD: text of the first file")
+            << Urls{m_markdown, m_plain} << text << CopyTag::Text << utf8 << "# Notes\nnaïve\n"_ba;
+        QTest::newRow(".SWIFT of no text type: name")
+            << Urls{m_swift} << text << CopyTag::Name << utf8 << "App.SWIFT"_ba;
+        QTest::newRow("folder: path") << Urls{m_folder, m_png} << QList<int>{0, 1, 2, 3}
+                                      << CopyTag::Path << utf8 << localPath(m_folder);
+        const Urls three{m_plain, m_png, m_folder};
+        const QByteArray encoded =
+            m_plain.toEncoded() + '\n' + m_png.toEncoded() + '\n' + m_folder.toEncoded();
+        QTest::newRow("text file first: every file")
+            << three << text << CopyTag::File << u"text/uri-list"_s << encoded;
+        QTest::newRow("every file, for file managers")
+            << three << text << CopyTag::File << u"x-special/gnome-copied-files"_s
+            << "copy\n" + encoded;
+        // Nothing to copy: the clipboard keeps what the user had.
+        const QByteArray had = userText.toUtf8();
+        const QUrl latin1 = m_sandbox.writeFile(u"copy/latin1.txt"_s, "caf\xe9\n");
+        const QUrl fakePng = m_sandbox.writeFile(u"copy/fake.png"_s, "not a png");
+        const QUrl gone = QUrl::fromLocalFile(m_sandbox.root() + u"/gone.txt"_s);
+        QTest::newRow("header") << Urls{m_plain} << none << CopyTag::Header << utf8 << had;
+        QTest::newRow("text not UTF-8") << Urls{latin1} << none << CopyTag::Text << utf8 << had;
+        QTest::newRow("text of a file gone") << Urls{gone} << none << CopyTag::Text << utf8 << had;
+        QTest::newRow("text over 64 MiB") << Urls{m_huge} << none << CopyTag::Text << utf8 << had;
+        QTest::newRow("image that is none")
+            << Urls{fakePng} << none << CopyTag::Image << utf8 << had;
+    }
+    void copyMenu() {
+        QFETCH(Urls, files);
+        QFETCH(QList<int>, items);
+        QFETCH(CopyTag, tag);
+        QFETCH(QString, type);
+        QFETCH(QByteArray, expected);
+        const auto vc = showing(files);
+        QMenu* menu = vc->copyPopUp->menu();
+        QList<int> tags;
+        for (const QAction* a : menu->actions())
+            tags.append(a->data().toInt());
+        if (!items.isEmpty())
+            QCOMPARE(tags, items);
+        QVERIFY(tags.contains(int(tag)));
+        QVERIFY(!vc->isTimerPaused);
+        Q_EMIT menu->triggered(menu->actions().at(tags.indexOf(int(tag)))); // as when chosen
+        QVERIFY(vc->isTimerPaused);
+
+        const QByteArray read = readClipboard(type);
+        if (type == u"image/png")
+            QCOMPARE(QImage::fromData(read).convertToFormat(QImage::Format_RGB32), sampleImage());
+        else if (type == u"text/uri-list")
+            QCOMPARE(QByteArray(read).replace("\r\n", "\n").trimmed(), expected);
+        else
+            QCOMPARE(read, expected);
     }
 
-    void clipboardIsReadByAnotherProcess() {
-        MainViewController vc;
-        vc.configure({m_text, m_image}, true, true);
-        vc.showFiles();
-        QMenu* menu = vc.copyPopUp->menu();
+    // The menu is made anew for every file shown.
+    void everyNewCopyMenuPausesWhenItOpens() {
+        const auto vc = showing({m_plain});
+        QMenu* first = vc->copyPopUp->menu();
+        vc->configure({m_png}, true, false);
+        vc->showFiles();
+        QMenu* menu = vc->copyPopUp->menu();
+        QVERIFY(menu != first && !vc->isTimerPaused);
+        menu->popup({});
+        QVERIFY(vc->isTimerPaused);
+        menu->close();
+    }
 
-        itemWithTag(menu, CopyTag::File)->trigger();
-        const QList<QByteArray> uris = readClipboard(QStringLiteral("text/uri-list"))
-                                           .replace("\r\n", "\n")
-                                           .trimmed()
-                                           .split('\n');
-        QCOMPARE(uris, (QList<QByteArray>{m_text.toEncoded(), m_image.toEncoded()}));
-        QCOMPARE(readClipboard(QStringLiteral("x-special/gnome-copied-files")),
-                 "copy\n" + m_text.toEncoded() + '\n' + m_image.toEncoded());
+    void shareMenuListsTheServicesAndHandsOverEveryFile() {
+        const Urls files{m_plain, m_png, m_markdown};
+        const auto vc = showing(files);
+        QMenu* menu = openShareMenu(*vc, {}, {});
+        QVERIFY(menu && vc->isTimerPaused);
+        QCOMPARE(titlesOf(menu), QStringList{u"Nothing to share with"_s});
+        QVERIFY(!menu->actions().first()->isEnabled());
+        // A device listing that fails leaves the other services.
+        menu = openShareMenu(*vc, {u"kdeconnect-cli"_s, u"xdg-email"_s}, "exit 3");
+        QVERIFY(menu);
+        QCOMPARE(titlesOf(menu), QStringList{u"E-mail"_s});
 
-        itemWithTag(menu, CopyTag::Text)->trigger();
-        QCOMPARE(QString::fromUtf8(readClipboard(QString())), QStringLiteral("hello ✓\n"));
-
-        itemWithTag(menu, CopyTag::Path)->trigger();
-        QCOMPARE(readClipboard(QString()), localPath(m_text));
-
-        vc.configure({m_image}, true, true);
-        vc.showFiles();
-        itemWithTag(vc.copyPopUp->menu(), CopyTag::Image)->trigger();
-        const QImage image = QImage::fromData(readClipboard(QStringLiteral("image/png")), "PNG");
-        QCOMPARE(image.convertToFormat(QImage::Format_RGB32), sampleImage());
+        // Programs that record what they are given; KDE Connect lists two devices.
+        menu = openShareMenu(
+            *vc, {u"xdg-email"_s, u"kdeconnect-cli"_s, u"bluetooth-sendto"_s},
+            "[ \"$1\" = --list-available ] && printf 'abc123 My Phone\\nff00 Tablet\\n' && exit\n"
+            "PATH=/usr/bin:/bin exec '" +
+                QFile::encodeName(m_sandbox.recorderPath()) + "' \"${0##*/}\" \"$@\"\n");
+        QVERIFY(menu);
+        QCOMPARE(titlesOf(menu), (QStringList{u"E-mail"_s, u"My Phone (KDE Connect)"_s,
+                                              u"Tablet (KDE Connect)"_s, u"Bluetooth…"_s}));
+        for (int i : {0, 1, 3})
+            menu->actions().at(i)->trigger();
+        const QByteArray a = localPath(files[0]), b = localPath(files[1]), c = localPath(files[2]);
+        using Launches = QList<QList<QByteArray>>;
+        QTRY_COMPARE(m_sandbox.recordedLaunches(u"xdg-email"_s),
+                     (Launches{{"--attach", a, "--attach", b, "--attach", c}}));
+        QTRY_COMPARE(m_sandbox.recordedLaunches(u"kdeconnect-cli"_s),
+                     (Launches{{"--device", "abc123", "--share", files[0].toEncoded(), "--share",
+                                files[1].toEncoded(), "--share", files[2].toEncoded()}}));
+        QTRY_COMPARE(m_sandbox.recordedLaunches(u"bluetooth-sendto"_s), (Launches{{a, b, c}}));
     }
 
     void maximizeRequestZoomsTheChooser() {
         AppDelegate delegate;
-        delegate.openUrls({m_text});
+        delegate.openUrls({m_plain});
         MainViewController* vc = delegate.mainViewController;
         QVERIFY(vc);
         vc->pauseTimer();
         QWidget* window = delegate.window;
         QVERIFY(QTest::qWaitForWindowExposed(window));
-        QCOMPARE(vc->allAppCandidates.size(), kApps);
-        // Let the window manager finish placing and decorating the window.
+        // Once the window manager has placed and decorated the window.
         QTRY_VERIFY(window->frameGeometry() != window->geometry());
         QTest::qWait(MainViewController::windowSettleMs * 2);
         const QRect before = window->geometry();
         // Every tile (96 wide, overlapping by 8), the add button and the margins.
         const int zoomedWidth = kApps * 88 + 112;
-        QVERIFY(window->width() < zoomedWidth);
-        QVERIFY(!vc->overflowApps.isEmpty());
+        QVERIFY(window->width() < zoomedWidth && !vc->overflowApps.isEmpty());
 
-        // The window manager's own maximize request: a double click on the
-        // title bar.
+        // The window manager's own maximize request: a double click on the title bar.
         const QRect frame = window->frameGeometry();
-        const QPoint titleBar(frame.center().x(), (frame.top() + before.top()) / 2);
-        xdotool({QStringLiteral("mousemove"), QString::number(titleBar.x()),
-                 QString::number(titleBar.y()), QStringLiteral("click"), QStringLiteral("--repeat"),
-                 QStringLiteral("2"), QStringLiteral("1")});
+        xdotool({u"mousemove"_s, QString::number(frame.center().x()),
+                 QString::number((frame.top() + before.top()) / 2), u"click"_s, u"--repeat"_s,
+                 u"2"_s, u"1"_s});
         QTRY_COMPARE_WITH_TIMEOUT(window->width(), zoomedWidth, 5000);
         QVERIFY(!window->isMaximized());
         QCOMPARE(window->height(), before.height());
         QCOMPARE(window->geometry().top(), before.top());
         QTRY_VERIFY(vc->overflowApps.isEmpty()); // every candidate has its tile
-        // The window manager does not maximize it after all.
-        QTest::qWait(300);
-        QCOMPARE(window->width(), zoomedWidth);
-        QVERIFY(!window->isMaximized());
     }
-
-    void realKeysAndClicksPause() {
-        AppDelegate delegate;
-        delegate.openUrls({m_text});
-        MainViewController* vc = delegate.mainViewController;
-        QWidget* window = delegate.window;
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        QTRY_VERIFY(window->isActiveWindow());
-        QVERIFY(!vc->isTimerPaused);
-        xdotool({QStringLiteral("key"), QStringLiteral("Shift_L")});
-        QTRY_VERIFY(vc->isTimerPaused);
-
-        vc->startTimer(m_text, std::nullopt);
-        const QPoint onRow = vc->appContainer->mapToGlobal(QPoint(2, 2));
-        xdotool({QStringLiteral("mousemove"), QString::number(onRow.x()),
-                 QString::number(onRow.y()), QStringLiteral("click"), QStringLiteral("1")});
-        QTest::qWait(300);
-        QVERIFY(!vc->isTimerPaused);
-        const QPoint onPreview =
-            vc->previewContainer->mapToGlobal(vc->previewContainer->rect().center());
-        xdotool({QStringLiteral("mousemove"), QString::number(onPreview.x()),
-                 QString::number(onPreview.y()), QStringLiteral("click"), QStringLiteral("1")});
-        QTRY_VERIFY(vc->isTimerPaused);
-    }
-
-private:
-    test::XdgSandbox& m_sandbox;
-    WindowManager m_wm;
-    QUrl m_text, m_image;
 };
 
 MARVOLINE_TEST_MAIN(TestEndToEndControls)
