@@ -1,7 +1,6 @@
-// On a real X server with a window manager: what the copy menu offers for a file and what another
-// process (xclip) then reads from the clipboard (a copy that cannot be made leaves what the user
-// had); what the sharing programs are given; the window manager's maximize request zooms the
-// chooser instead.
+// On a real X server with a window manager: the copy menu's items for a file and what another
+// process (xclip) then reads from the clipboard, what the sharing programs are given, and the
+// window manager's maximize request, which zooms the chooser instead.
 #include "support/Chooser.h"
 #include "support/TestMain.h"
 #include "support/X11Desktop.h"
@@ -38,13 +37,6 @@ QByteArray readClipboard(const QString& type) {
     return finished.wait(10000) ? xclip.readAllStandardOutput() : "(xclip did not finish)";
 }
 
-QImage sampleImage() {
-    QImage image(2, 1, QImage::Format_RGB32);
-    image.setPixel(0, 0, qRgb(255, 0, 0));
-    image.setPixel(1, 0, qRgb(0, 0, 255));
-    return image;
-}
-
 QStringList titlesOf(const QMenu* menu) {
     QStringList titles;
     for (const QAction* a : menu->actions())
@@ -75,6 +67,7 @@ private:
     const QString m_bin = m_sandbox.root() + u"/share-bin"_s; // the sharing programs
     const QByteArray m_path = qgetenv("PATH");
     QUrl m_png, m_markdown, m_swift, m_plain, m_folder, m_huge;
+    QImage m_image{2, 1, QImage::Format_RGB32}; // the PNG's
 
     // The share menu once the sharing programs are the named ones, each running the script.
     QMenu* openShareMenu(MainViewController& vc, const QStringList& programs, QByteArray script) {
@@ -97,8 +90,10 @@ private:
 private Q_SLOTS:
     void initTestCase() {
         QVERIFY2(m_wm.start(), "needs an X server with openbox (run under xvfb-run)");
+        m_image.fill(Qt::red);
+        m_image.setPixel(1, 0, qRgb(0, 0, 255));
         m_png = m_sandbox.writeFile(u"copy/picture one.png"_s, {});
-        QVERIFY(sampleImage().save(m_png.toLocalFile(), "PNG"));
+        QVERIFY(m_image.save(m_png.toLocalFile(), "PNG"));
         m_markdown = m_sandbox.writeFile(u"copy/NOTES.MD"_s, "# Notes\nnaïve\n");
         // Its type is no text type: only its extension makes it text.
         m_swift = m_sandbox.writeFile(u"copy/App.SWIFT"_s, QByteArray("let a = 1\n\x00\x02", 12));
@@ -123,7 +118,7 @@ private Q_SLOTS:
         QTest::addColumn<QList<int>>("items"); // empty: not checked
         QTest::addColumn<CopyTag>("tag");
         QTest::addColumn<QString>("type");
-        QTest::addColumn<QByteArray>("expected"); // image/png: the sample image
+        QTest::addColumn<QByteArray>("expected"); // image/png: the PNG's image
         const QList<int> text{0, 1, 2, 3, 4}, none;
         const QString utf8 = u"UTF8_STRING"_s;
         QTest::newRow("PNG: image") << Urls{m_png} << QList<int>{0, 1, 2, 3, 5} << CopyTag::Image
@@ -160,7 +155,9 @@ private Q_SLOTS:
         QFETCH(CopyTag, tag);
         QFETCH(QString, type);
         QFETCH(QByteArray, expected);
-        const auto vc = showing(files);
+        const auto vc = showing({m_folder}); // then the files: the menu is made anew for them
+        vc->configure(files, true, false);
+        vc->showFiles();
         QMenu* menu = vc->copyPopUp->menu();
         QList<int> tags;
         for (const QAction* a : menu->actions())
@@ -169,29 +166,18 @@ private Q_SLOTS:
             QCOMPARE(tags, items);
         QVERIFY(tags.contains(int(tag)));
         QVERIFY(!vc->isTimerPaused);
+        menu->popup({});
+        QVERIFY(vc->isTimerPaused); // every new menu pauses when it opens
         Q_EMIT menu->triggered(menu->actions().at(tags.indexOf(int(tag)))); // as when chosen
-        QVERIFY(vc->isTimerPaused);
+        menu->close();
 
         const QByteArray read = readClipboard(type);
         if (type == u"image/png")
-            QCOMPARE(QImage::fromData(read).convertToFormat(QImage::Format_RGB32), sampleImage());
+            QCOMPARE(QImage::fromData(read).convertToFormat(QImage::Format_RGB32), m_image);
         else if (type == u"text/uri-list")
             QCOMPARE(QByteArray(read).replace("\r\n", "\n").trimmed(), expected);
         else
             QCOMPARE(read, expected);
-    }
-
-    // The menu is made anew for every file shown.
-    void everyNewCopyMenuPausesWhenItOpens() {
-        const auto vc = showing({m_plain});
-        QMenu* first = vc->copyPopUp->menu();
-        vc->configure({m_png}, true, false);
-        vc->showFiles();
-        QMenu* menu = vc->copyPopUp->menu();
-        QVERIFY(menu != first && !vc->isTimerPaused);
-        menu->popup({});
-        QVERIFY(vc->isTimerPaused);
-        menu->close();
     }
 
     void shareMenuListsTheServicesAndHandsOverEveryFile() {
