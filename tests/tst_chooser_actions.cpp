@@ -158,10 +158,12 @@ private Q_SLOTS:
         const auto vc = showing({a, b});
         vc->setDefaultButton->setChecked(true);
         QSignalSpy terminate(vc.get(), &MainViewController::terminateRequested);
-        // Cancelled, like the rule button, it leaves the chooser as it is, paused.
+        // Cancelled with an application chosen, like the rule button, it leaves the chooser as it
+        // is, paused.
         vc->onAddAppTapped();
         auto* picker = vc->findChild<ApplicationPickerDialog*>();
         QVERIFY(picker && picker->isVisible()); // without a nested event loop
+        QTest::keyClicks(picker->findChild<QLineEdit*>(), u"picked"_s);
         picker->reject();
         vc->ruleButton->click();
         QTRY_VERIFY(!vc->findChild<ApplicationPickerDialog*>());

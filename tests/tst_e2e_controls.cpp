@@ -82,6 +82,8 @@ private:
         }
         qputenv("PATH", QFile::encodeName(m_bin)); // until cleanup()
         vc.onShareTapped(vc.shareButton);
+        if (!vc.isTimerPaused) // at once: listing the devices takes a while
+            return nullptr;
         QMenu* menu = nullptr;
         (void)QTest::qWaitFor([&] { return (menu = vc.findChild<QMenu*>(u"shareMenu"_s)); });
         return menu;
@@ -184,7 +186,7 @@ private Q_SLOTS:
         const Urls files{m_plain, m_png, m_markdown};
         const auto vc = showing(files);
         QMenu* menu = openShareMenu(*vc, {}, {});
-        QVERIFY(menu && vc->isTimerPaused);
+        QVERIFY(menu);
         QCOMPARE(titlesOf(menu), QStringList{u"Nothing to share with"_s});
         QVERIFY(!menu->actions().first()->isEnabled());
         // A device listing that fails leaves the other services.
