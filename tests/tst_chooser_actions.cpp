@@ -167,7 +167,7 @@ private Q_SLOTS:
         picker->reject();
         vc->ruleButton->click();
         QTRY_VERIFY(!vc->findChild<ApplicationPickerDialog*>());
-        QVERIFY(vc->isTimerPaused && vc->timer && terminate.isEmpty());
+        QVERIFY(vc->isTimerPaused && vc->timer && !vc->isLaunchInFlight() && terminate.isEmpty());
 
         vc->onAddAppTapped();
         auto* filter = vc->findChild<ApplicationPickerDialog*>()->findChild<QLineEdit*>();
