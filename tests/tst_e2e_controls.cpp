@@ -2,6 +2,7 @@
 // process (xclip) then reads from the clipboard, what the sharing programs are given, and the
 // window manager's maximize request, which zooms the chooser instead.
 #include "support/Chooser.h"
+#include "support/RawFiles.h"
 #include "support/TestMain.h"
 #include "support/X11Desktop.h"
 
@@ -181,7 +182,11 @@ private Q_SLOTS:
     }
 
     void shareMenuListsTheServicesAndHandsOverEveryFile() {
-        const Urls files{m_plain, m_png, m_markdown};
+        // The last one's name is not UTF-8: every service gets its bytes.
+        RawFiles raw;
+        const QByteArray latin1 = QFile::encodeName(m_sandbox.root()) + "/share/caf\xe9.txt";
+        QVERIFY(raw.write(latin1, "x\n"));
+        const Urls files{m_plain, m_png, m_markdown, fileUrlFromPath(latin1)};
         const auto vc = showing(files);
         QCOMPARE(openShareMenu(*vc, {}, {}), QStringList{u"(Nothing to share with)"_s});
         // A device listing that fails leaves the other services.
@@ -199,13 +204,16 @@ private Q_SLOTS:
         for (int i : {0, 1, 3})
             menu->actions().at(i)->trigger();
         const QByteArray a = localPath(files[0]), b = localPath(files[1]), c = localPath(files[2]);
+        QCOMPARE(localPath(files[3]), latin1);
         using Launches = QList<QList<QByteArray>>;
         QTRY_COMPARE(m_sandbox.recordedLaunches(u"xdg-email"_s),
-                     (Launches{{"--attach", a, "--attach", b, "--attach", c}}));
+                     (Launches{{"--attach", a, "--attach", b, "--attach", c, "--attach", latin1}}));
         QTRY_COMPARE(m_sandbox.recordedLaunches(u"kdeconnect-cli"_s),
                      (Launches{{"--device", "abc123", "--share", files[0].toEncoded(), "--share",
-                                files[1].toEncoded(), "--share", files[2].toEncoded()}}));
-        QTRY_COMPARE(m_sandbox.recordedLaunches(u"bluetooth-sendto"_s), (Launches{{a, b, c}}));
+                                files[1].toEncoded(), "--share", files[2].toEncoded(), "--share",
+                                files[3].toEncoded()}}));
+        QTRY_COMPARE(m_sandbox.recordedLaunches(u"bluetooth-sendto"_s),
+                     (Launches{{a, b, c, latin1}}));
     }
 
     void maximizeRequestZoomsTheChooser() {

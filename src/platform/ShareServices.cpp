@@ -1,5 +1,6 @@
 #include "platform/ShareServices.h"
 
+#include "platform/DetachedProcess.h"
 #include "platform/FilePaths.h"
 #include "platform/Logging.h"
 
@@ -24,8 +25,8 @@ const QString bluetoothProgram = QStringLiteral("bluetooth-sendto");
 // start or hang; the menu does not wait longer than this for the devices.
 constexpr std::chrono::milliseconds deviceListingTimeout{3000};
 
-QString pathArgument(const QUrl& file) {
-    return QFile::decodeName(localPath(file));
+QByteArray pathArgument(const QUrl& file) {
+    return localPath(file);
 }
 
 // "<id> <name>" per line, as kdeconnect-cli --id-name-only prints them.
@@ -120,14 +121,13 @@ ShareCommand ShareServices::command(const ShareTarget& target, const QList<QUrl>
     case ShareTarget::Kind::Email:
         command.program = findProgram(emailProgram);
         for (const QUrl& file : files)
-            command.arguments << QStringLiteral("--attach") << pathArgument(file);
+            command.arguments << "--attach" << pathArgument(file);
         break;
     case ShareTarget::Kind::KdeConnect:
         command.program = findProgram(kdeConnectProgram);
-        command.arguments << QStringLiteral("--device") << target.deviceId;
-        // URIs keep every byte of a file name that is not valid UTF-8.
+        command.arguments << "--device" << target.deviceId.toUtf8();
         for (const QUrl& file : files)
-            command.arguments << QStringLiteral("--share") << QString::fromLatin1(file.toEncoded());
+            command.arguments << "--share" << file.toEncoded();
         break;
     case ShareTarget::Kind::Bluetooth:
         command.program = findProgram(bluetoothProgram);
@@ -144,12 +144,9 @@ bool ShareServices::share(const ShareTarget& target, const QList<QUrl>& files) c
         qCWarning(lcMarvoline) << "the sharing program is no longer installed";
         return false;
     }
-    QProcess process;
-    process.setProgram(c.program);
-    process.setArguments(c.arguments);
-    process.setStandardInputFile(QProcess::nullDevice());
-    if (!process.startDetached()) {
-        qCWarning(lcMarvoline) << "could not start" << c.program << process.errorString();
+    QString error;
+    if (!startDetachedProcess(c.program, c.arguments, &error)) {
+        qCWarning(lcMarvoline) << "could not start" << c.program << error;
         return false;
     }
     return true;

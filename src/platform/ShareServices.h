@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -20,10 +21,10 @@ struct ShareTarget {
     QString deviceName; // KDE Connect only
 };
 
-// A program and its arguments.
+// A program and its arguments, as bytes: file names need not be UTF-8.
 struct ShareCommand {
     QString program;
-    QStringList arguments;
+    QList<QByteArray> arguments;
 };
 
 // The sharing services of the desktop, each a program found on the search
