@@ -34,6 +34,21 @@ int MainViewController::visibleAppCount(double width) {
     return std::max(1, int(std::floor((width - addButtonWidth) / tileStep)));
 }
 
+int MainViewController::tilesThatFit(double width, int total) {
+    int n = visibleAppCount(width);
+    if (n < total)
+        n = std::max(1, int(std::floor((width - overflowButtonWidth) / tileStep)));
+    return std::min(n, total);
+}
+
+double MainViewController::rowWidth() const {
+    // Before the band is laid out: the controller's width less the margins, or a guess.
+    double width = appContainer->width();
+    if (width <= 0)
+        width = this->width() - 24;
+    return width > 0 ? width : 400;
+}
+
 void MainViewController::populateAppButtons(const QList<AppCandidate>& apps, const QUrl& fileURL) {
     Q_UNUSED(fileURL); // the actions read the files on show when they run
     allAppCandidates = apps;
@@ -47,17 +62,7 @@ void MainViewController::populateAppButtons(const QList<AppCandidate>& apps, con
     }
     trailingButton = nullptr;
 
-    double width = appContainer->width();
-    if (width <= 0)
-        width = this->width() - 24;
-    if (width <= 0)
-        width = 400;
-
-    const auto total = int(apps.size());
-    int n = visibleAppCount(width);
-    if (n < total)
-        n = std::max(1, int(std::floor((width - overflowButtonWidth) / tileStep)));
-    n = std::min(n, total);
+    const int n = tilesThatFit(rowWidth(), int(apps.size()));
     overflowApps = apps.mid(n);
 
     defaultAppButton = nullptr;

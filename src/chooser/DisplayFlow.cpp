@@ -29,9 +29,11 @@ void MainViewController::showFiles() {
     focusDefaultTile();
     buildCopyMenu(copyPopUp);
 
-    // Fill the row once more when the band has its final width.
+    // Fill the row once more when the band has its final width, unless as
+    // many tiles fitted already.
     QTimer::singleShot(0, this, [this, first] {
-        if (!allAppCandidates.isEmpty())
+        const auto total = int(allAppCandidates.size());
+        if (total > 0 && tilesThatFit(rowWidth(), total) != total - overflowApps.size())
             populateAppButtons(allAppCandidates, first);
     });
 

@@ -134,6 +134,9 @@ public:
     // ---- app row ------------------------------------------------------------
     void populateAppButtons(const QList<AppCandidate>& apps, const QUrl& fileURL);
     static int visibleAppCount(double width);
+    // How many of total candidates get a tile in a row of the width; the rest
+    // go into the overflow menu.
+    static int tilesThatFit(double width, int total);
     // Builds the overflow menu (returned for inspection) and pops it up unless
     // popUp is false.
     QMenu* onOverflowTapped(QToolButton* sender, bool popUp = true);
@@ -226,6 +229,8 @@ private:
     void buildUI();
     QToolButton* makeOptionButton(const QString& title, const QString& iconName);
     void layoutAppRow();
+    // The width the row is built for.
+    double rowWidth() const;
     void keepRoomForOptionsRow();
     // Installs a new copy menu for the files on show.
     void buildCopyMenu(QToolButton* popUp);
