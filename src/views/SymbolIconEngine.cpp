@@ -16,6 +16,10 @@ SymbolIconEngine::SymbolIconEngine(const QString& path, const std::optional<QCol
     : m_path(path)
     , m_tint(tint) {}
 
+SymbolIconEngine::SymbolIconEngine(const QIcon& source, const QColor& tint)
+    : m_source(source)
+    , m_tint(tint) {}
+
 void SymbolIconEngine::paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
                              QIcon::State state) {
     const qreal ratio = painter->device() ? painter->device()->devicePixelRatio() : 1.0;
@@ -45,7 +49,9 @@ QSize SymbolIconEngine::actualSize(const QSize& size, QIcon::Mode, QIcon::State)
 }
 
 QIconEngine* SymbolIconEngine::clone() const {
-    return new SymbolIconEngine(m_path, m_tint);
+    auto* copy = new SymbolIconEngine(m_path, m_tint);
+    copy->m_source = m_source;
+    return copy;
 }
 
 QString SymbolIconEngine::key() const {
@@ -53,23 +59,28 @@ QString SymbolIconEngine::key() const {
 }
 
 bool SymbolIconEngine::isNull() {
-    return !QFile::exists(m_path);
+    return m_source.isNull() && !QFile::exists(m_path);
 }
 
 QPixmap SymbolIconEngine::render(int side) {
-    QSvgRenderer renderer(m_path);
-    if (!renderer.isValid())
-        return {};
-    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    {
+    QImage image;
+    if (!m_source.isNull()) {
+        image = m_source.pixmap(QSize(side, side), 1.0)
+                    .toImage()
+                    .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    } else if (QSvgRenderer renderer(m_path); renderer.isValid()) {
+        image = QImage(side, side, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
         renderer.render(&painter, QRectF(0, 0, side, side));
-        if (m_tint) {
-            painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-            painter.fillRect(image.rect(), *m_tint);
-        }
+    }
+    if (image.isNull())
+        return {};
+    if (m_tint) {
+        QPainter painter(&image);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(image.rect(), *m_tint);
     }
     return QPixmap::fromImage(std::move(image));
 }

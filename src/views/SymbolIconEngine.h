@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QHash>
+#include <QIcon>
 #include <QIconEngine>
 #include <QPixmap>
 #include <QString>
@@ -10,12 +11,14 @@
 
 namespace marvoline {
 
-// A bundled SVG symbol drawn at the size it is shown at, when it is first
-// shown, optionally recoloured: the bundled symbols are drawn in black and take
+// A bundled SVG symbol, or a theme's icon, drawn at the size it is shown at,
+// when it is first shown, optionally recoloured: the bundled symbols are drawn in black and take
 // the colour through their alpha. Each size is drawn once.
 class SymbolIconEngine : public QIconEngine {
 public:
     SymbolIconEngine(const QString& path, const std::optional<QColor>& tint);
+    // A theme's icon, recoloured the same way.
+    SymbolIconEngine(const QIcon& source, const QColor& tint);
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override;
     QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override;
@@ -27,7 +30,8 @@ public:
 private:
     QPixmap render(int side);
 
-    QString m_path;
+    QString m_path; // the bundled SVG, or
+    QIcon m_source; // the theme's icon
     std::optional<QColor> m_tint;
     QHash<int, QPixmap> m_drawn; // by device size
 };

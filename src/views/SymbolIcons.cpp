@@ -6,9 +6,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <QPainter>
 #include <QPalette>
-#include <QPixmap>
 
 #include <algorithm>
 #include <array>
@@ -49,10 +47,6 @@ QIcon bundledIcon(const QString& path, const std::optional<QColor>& tint) {
     return QIcon(new SymbolIconEngine(path, tint));
 }
 
-// Device sizes of a recoloured theme icon: QIcon picks the one that matches
-// size times the screen's pixel ratio.
-constexpr std::array kDeviceSizes{10, 12, 16, 20, 24, 32, 40, 48, 64, 96};
-
 // Whether every visible pixel of the image is a shade of grey.
 bool isMonochrome(const QImage& image) {
     constexpr int kGreyTolerance = 24;
@@ -72,14 +66,6 @@ bool isMonochrome(const QImage& image) {
     return true;
 }
 
-QImage tinted(QImage image, const QColor& color) {
-    image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    QPainter painter(&image);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    painter.fillRect(image.rect(), color);
-    return image;
-}
-
 // A theme's icon; drawn in the colour when it is monochrome (a symbolic icon
 // keeps the theme's own dark grey otherwise, unreadable on a dark ground).
 QIcon themeIcon(const QString& name, const QColor& color) {
@@ -87,13 +73,8 @@ QIcon themeIcon(const QString& name, const QColor& color) {
     const QImage probe = source.pixmap(QSize(32, 32), 1.0).toImage();
     if (probe.isNull() || !isMonochrome(probe))
         return source;
-    QIcon icon;
-    for (const int size : kDeviceSizes) {
-        const QImage image = source.pixmap(QSize(size, size), 1.0).toImage();
-        if (!image.isNull())
-            icon.addPixmap(QPixmap::fromImage(tinted(image, color)));
-    }
-    return icon;
+    // Recoloured when shown, at the size shown.
+    return QIcon(new SymbolIconEngine(source, color));
 }
 
 } // namespace
