@@ -93,6 +93,8 @@ private Q_SLOTS:
         QCOMPARE(vc->fileURLs, (QList<QUrl>{a, b}));
         QVERIFY(QTest::qWaitForWindowExposed(window));
         QCOMPARE(title(delegate), u"a.txt (2件)"_s);
+        // The title bar's icon follows the first frame.
+        QTRY_VERIFY(!window->windowIcon().pixmap(32).isNull());
         // At least 520 x 300, and never narrower than the options row needs.
         QCOMPARE(window->minimumHeight(), 300);
         QCOMPARE(window->minimumWidth(), std::max(520, vc->optionsStack->sizeHint().width() + 24));

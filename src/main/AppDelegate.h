@@ -76,6 +76,9 @@ Q_SIGNALS:
     // That launch failed; the chooser stays and takes files again.
     void launchFailed();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     bool m_hasShownWindow = false;
 };

@@ -6,8 +6,10 @@
 #include "platform/FilePaths.h"
 #include "platform/Platform.h"
 
+#include <QEvent>
 #include <QFile>
 #include <QIcon>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace marvoline {
@@ -53,10 +55,8 @@ void AppDelegate::showWindow() {
     w->setObjectName(QStringLiteral("chooserWindow"));
     w->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                       Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint);
-    // The installed icon where the theme has it; the bundled copy when the
-    // program runs from its build folder.
-    w->setWindowIcon(QIcon::fromTheme(QStringLiteral("org.marvoline.Marvoline"),
-                                      QIcon(QStringLiteral(":/icon/org.marvoline.Marvoline.svg"))));
+    // The icon is set once the window has been painted (see eventFilter).
+    w->installEventFilter(this);
     w->resize(520, 420);
     w->setMinimumSize(520, 300);
     window = w;
@@ -82,6 +82,23 @@ void AppDelegate::showWindow() {
     pendingURLs.clear();
     pendingSkipTimer = false;
     showFiles(urls, skip);
+}
+
+bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == window && event->type() == QEvent::Paint) {
+        // Looking the icon up in the theme reads the theme's whole index (hicolor's
+        // has hundreds of folders), which would hold back the first frame by as long
+        // as it takes to build the chooser; the title bar takes it right after.
+        window->removeEventFilter(this);
+        QTimer::singleShot(0, window, [w = window] {
+            // The installed icon where the theme has it; the bundled copy when
+            // the program runs from its build folder.
+            w->setWindowIcon(
+                QIcon::fromTheme(QStringLiteral("org.marvoline.Marvoline"),
+                                 QIcon(QStringLiteral(":/icon/org.marvoline.Marvoline.svg"))));
+        });
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void AppDelegate::showFiles(const QList<QUrl>& urls, bool skipTimer) {
