@@ -9,7 +9,6 @@
 
 #include <QCheckBox>
 #include <QJsonObject>
-#include <QMimeDatabase>
 
 namespace marvoline {
 
@@ -40,12 +39,8 @@ void MainViewController::updateSetDefaultTexts(const QUrl& fileURL) {
     Q_ASSERT(setDefaultButton);
     // The type's own words from the shared MIME database, in the user's language.
     QString description;
-    if (const std::optional<QString> type = contentTypeIdentifier(fileURL)) {
-        const QMimeType mimeType = QMimeDatabase().mimeTypeForName(*type);
-        // Unknown data has a description ("unknown") that names no type.
-        if (mimeType.isValid() && !mimeType.isDefault())
-            description = mimeType.comment();
-    }
+    if (const std::optional<QString> type = contentTypeIdentifier(fileURL))
+        description = platform::registry().contentTypeDescription(*type).value_or(QString());
     if (description.isEmpty()) {
         //% "Always ask with Marvoline for files of this type"
         setDefaultButton->setText(qtTrId("ui.setDefault.anyType"));

@@ -82,6 +82,10 @@ public:
     virtual std::optional<QString> contentType(const QUrl& file) = 0;
     // Whether the type equals the other or is a subclass of it (aliases too).
     virtual bool contentTypeIsA(const QString& type, const QString& supertype) = 0;
+    // The type's description from the shared MIME database in the user's
+    // language ("PDF document"); absent for unknown data, whose description
+    // names no type.
+    virtual std::optional<QString> contentTypeDescription(const QString& type) = 0;
 
     // Starts the application with the files (all in one call, in order). The
     // callback runs on the main thread once the launch has finished, with an

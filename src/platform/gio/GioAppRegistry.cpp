@@ -295,4 +295,14 @@ bool GioAppRegistry::contentTypeIsA(const QString& type, const QString& supertyp
     return g_content_type_is_a(type.toUtf8().constData(), supertype.toUtf8().constData());
 }
 
+std::optional<QString> GioAppRegistry::contentTypeDescription(const QString& type) {
+    const QByteArray utf8 = type.toUtf8();
+    if (type.isEmpty() || g_content_type_is_unknown(utf8.constData()))
+        return std::nullopt;
+    const GCharPtr description(g_content_type_get_description(utf8.constData()));
+    if (!description || !*description.get())
+        return std::nullopt;
+    return QString::fromUtf8(description.get());
+}
+
 } // namespace marvoline
