@@ -36,6 +36,7 @@ const QString viewerId = u"org.example.Viewer.desktop"_s;
 const QStringList viewerTypes = {u"inode/directory"_s, u"application/pdf"_s, u"text/plain"_s,
                                  u"image/png"_s, u"video/mp4"_s};
 
+// Enough of a PDF for its type to be told from its contents.
 const QByteArray pdfBytes = "%PDF-1.4\n%%EOF\n";
 
 // A one-colour image of the size, encoded.
