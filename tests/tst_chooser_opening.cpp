@@ -1,6 +1,7 @@
-// Opening the files for real: a desktop entry whose Exec records its arguments
-// receives them, the use is counted first, the default switch is made before
-// the launch, a failed launch keeps the chooser, and nothing opens twice.
+// Opening the files for real: a desktop entry whose Exec records its arguments receives them, the
+// use is counted first, the default switch is made before the launch, a failed launch keeps the
+// chooser, nothing opens twice; the application picker finds any application by its keywords
+// and opens the files with it.
 #include "support/Chooser.h"
 #include "support/PrivateBus.h"
 #include "support/RawFiles.h"
@@ -8,11 +9,13 @@
 
 #include "platform/FilePaths.h"
 #include "platform/PreferencesStore.h"
+#include "views/ApplicationPickerDialog.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QJsonObject>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTimer>
@@ -27,6 +30,7 @@ namespace {
 const QString viewerId = u"org.example.Viewer.desktop"_s;
 const QString editorId = u"org.example.Editor.desktop"_s;
 const QString slowId = u"org.example.Slow.desktop"_s;
+const QString pickedId = u"org.example.Picked.desktop"_s;
 
 // The uses counted so far, once the counts asked for are written.
 qint64 usesOf(const QUrl& app) {
@@ -50,15 +54,16 @@ public:
         // CSV files: an application started over D-Bus that answers the launch late.
         m_bus.makeSessionBus();
         m_bus.addSlowApp(slowId, u"Slow"_s, {u"text/csv"_s}, 1500);
-        // Markdown files: the viewer is the default, the editor also opens them.
+        // Markdown files: the viewer is the default (see init()), the editor also opens them;
+        // one more application only the picker offers.
         m_sandbox.addApp(viewerId, u"Viewer"_s, {u"text/markdown"_s});
         m_sandbox.addApp(editorId, u"Editor"_s, {u"text/markdown"_s});
+        m_sandbox.addApp(pickedId, u"Picked Editor"_s, {}, {u"Keywords=scribble;notes;"_s});
         // An entry whose program, or itself, disappears after the registry has read it.
         writeBrokenEntry();
         m_sandbox.writeMimeinfoCache({{u"text/markdown"_s, {viewerId, editorId}},
                                       {u"text/x-tex"_s, {u"org.example.Broken.desktop"_s}},
                                       {u"text/csv"_s, {slowId}}});
-        m_sandbox.writeDefaults({{u"text/markdown"_s, viewerId}});
     }
 
 private:
@@ -79,7 +84,10 @@ private:
     }
 
 private Q_SLOTS:
-    void init() { m_sandbox.clearRecords(); }
+    void init() {
+        m_sandbox.clearRecords();
+        m_sandbox.writeDefaults({{u"text/markdown"_s, viewerId}}); // also undoes the chooser's
+    }
 
     void everyWayOutOpensAllFilesAsSingleArguments_data() {
         QTest::addColumn<QString>("way");
@@ -102,7 +110,6 @@ private Q_SLOTS:
         const QUrl openerUrl = m_sandbox.appUrl(opener);
         const qint64 usesBefore = usesOf(openerUrl);
         const auto vc = showing(files);
-        QCOMPARE(vc->allAppCandidates.first().url.path(), m_sandbox.appUrl(viewerId).path());
         QSignalSpy terminate(vc.get(), &MainViewController::terminateRequested);
         if (way == u"tile") {
             QCOMPARE(tiles(*vc).at(1)->appURL->path(), openerUrl.path());
@@ -116,9 +123,8 @@ private Q_SLOTS:
                 vc->tick();
         }
         QTRY_COMPARE(terminate.size(), 1);
-        QTRY_COMPARE(m_sandbox.recordedLaunches(opener).size(), 1);
-        QCOMPARE(m_sandbox.recordedLaunches(opener).first(), paths);
-        QCOMPARE(m_sandbox.recordedLaunches(opener == viewerId ? editorId : viewerId).size(), 0);
+        QTRY_COMPARE(m_sandbox.recordedLaunches(opener), QList<QList<QByteArray>>{paths});
+        QCOMPARE(QDir(m_sandbox.recordsDir()).entryList(QDir::Files).size(), 1);
         QVERIFY(!QFile::exists(m_sandbox.home() + u"/pwned"_s));
         QVERIFY(!QFile::exists(QDir::currentPath() + u"/pwned"_s));
         QCOMPARE(usesOf(openerUrl), usesBefore + 1);
@@ -131,6 +137,7 @@ private Q_SLOTS:
         // Right after the click, before the launch has finished, the switch is in place.
         QTest::mouseClick(tiles(*vc).at(1), Qt::LeftButton);
         QVERIFY(vc->isLaunchInFlight() || terminate.size() == 1);
+        // The default before is remembered, and GIO sees the chooser as the new one.
         QCOMPARE(PreferencesStore::standard()
                      .value(MainViewController::previousDefaultKeyPrefix + u"text/markdown"_s)
                      .toString(),
@@ -142,7 +149,6 @@ private Q_SLOTS:
                  "gio mime does not name the chooser as default");
         QTRY_COMPARE(terminate.size(), 1);
         QTRY_COMPARE(m_sandbox.recordedLaunches(editorId).size(), 1);
-        m_sandbox.writeDefaults({{u"text/markdown"_s, viewerId}}); // undo for the other cases
     }
 
     void failedLaunchKeepsTheChooser_data() {
@@ -184,9 +190,7 @@ private Q_SLOTS:
         QSignalSpy terminate(chooser.vc, &MainViewController::terminateRequested);
         QTest::mouseClick(tiles(*chooser.vc).at(0), Qt::LeftButton);
         QVERIFY(chooser.vc->isLaunchInFlight());
-        QVERIFY(!chooser.window.close());
-        QVERIFY(chooser.window.isVisible());
-        QCOMPARE(terminate.size(), 0);
+        QVERIFY(!chooser.window.close() && chooser.window.isVisible() && terminate.isEmpty());
         QTRY_COMPARE_WITH_TIMEOUT(terminate.size(), 1, 20000);
         QCOMPARE(m_sandbox.recordedLaunches(slowId).size(), 1);
         // Without a launch under way, the window closes at once.
@@ -196,38 +200,57 @@ private Q_SLOTS:
         QVERIFY(idle.window.close());
     }
 
-    void choicesWhileLaunchingAreIgnored() {
+    // Once a launch is under way, other choices and the close button open nothing more; without
+    // one, the close button opens nothing.
+    void closeAndChoicesWhileLaunching_data() {
+        QTest::addColumn<bool>("launching");
+        QTest::newRow("launching") << true;
+        QTest::newRow("nothing chosen") << false;
+    }
+    void closeAndChoicesWhileLaunching() {
+        QFETCH(bool, launching);
         const auto vc = showing({m_sandbox.writeFile(u"twice.md"_s, "x")});
         QSignalSpy terminate(vc.get(), &MainViewController::terminateRequested);
-        QTest::mouseClick(tiles(*vc).at(1), Qt::LeftButton);
-        QVERIFY(vc->isLaunchInFlight());
-        QTest::mouseClick(tiles(*vc).at(0), Qt::LeftButton);
-        vc->onPreviewDoubleClick();
-        vc->onCloseTapped();
-        QTRY_COMPARE(terminate.size(), 1);
-        QTest::qWait(300); // a second launch would have been recorded by now
-        QCOMPARE(m_sandbox.recordedLaunches(editorId).size(), 1);
-        QCOMPARE(m_sandbox.recordedLaunches(viewerId).size(), 0);
-        QCOMPARE(terminate.size(), 1);
-    }
-
-    void closeOpensNothing() {
-        const auto vc = showing({m_sandbox.writeFile(u"close.md"_s, "x")});
-        QSignalSpy terminate(vc.get(), &MainViewController::terminateRequested);
+        if (launching) {
+            QTest::mouseClick(tiles(*vc).at(1), Qt::LeftButton);
+            QVERIFY(vc->isLaunchInFlight());
+            QTest::mouseClick(tiles(*vc).at(0), Qt::LeftButton);
+            vc->onPreviewDoubleClick();
+        }
         QTest::mouseClick(vc->closeButton, Qt::LeftButton);
-        QCOMPARE(terminate.size(), 1);
+        QTRY_COMPARE(terminate.size(), 1);
         QVERIFY(vc->isTimerPaused);
-        QTest::qWait(200); // a launch would have been recorded by now
-        QVERIFY(QDir(m_sandbox.recordsDir()).isEmpty());
+        QTest::qWait(300); // a launch would have been recorded by now
+        QCOMPARE(m_sandbox.recordedLaunches(editorId).size(), launching ? 1 : 0);
+        QCOMPARE(QDir(m_sandbox.recordsDir()).entryList(QDir::Files).size(), launching ? 1 : 0);
+        QCOMPARE(terminate.size(), 1);
     }
 
-    void doubleClickWithoutCandidatesDoesNothing() {
-        const auto vc = showing({m_sandbox.writeFile(u"nothing.unknownext"_s, "x")});
-        QVERIFY(vc->allAppCandidates.isEmpty());
+    void pickerOpensTheFilesWithThePickedApplication() {
+        const QUrl a = m_sandbox.writeFile(u"pick/one.md"_s, "1");
+        const QUrl b = m_sandbox.writeFile(u"pick/two words.md"_s, "2");
+        const auto vc = showing({a, b});
         QSignalSpy terminate(vc.get(), &MainViewController::terminateRequested);
-        QTest::mouseDClick(vc->previewContainer, Qt::LeftButton);
-        QVERIFY(!vc->isTimerPaused);
-        QCOMPARE(terminate.size(), 0);
+        // Cancelled with an application chosen, like the rule button, it leaves the chooser as it
+        // is, paused.
+        vc->onAddAppTapped();
+        auto* picker = vc->findChild<ApplicationPickerDialog*>();
+        QVERIFY(picker && picker->isVisible()); // without a nested event loop
+        QTest::keyClicks(picker->findChild<QLineEdit*>(u"filter"_s), u"PICKED"_s);
+        picker->reject();
+        vc->ruleButton->click();
+        QTRY_VERIFY(!vc->findChild<ApplicationPickerDialog*>());
+        QVERIFY(vc->isTimerPaused && vc->timer && !vc->isLaunchInFlight() && terminate.isEmpty());
+
+        // Found by a keyword; the only one left, it is chosen with Return.
+        vc->onAddAppTapped();
+        auto* filter = vc->findChild<ApplicationPickerDialog*>()->findChild<QLineEdit*>();
+        QTest::keyClicks(filter, u"Scrib"_s);
+        QTest::keyClick(filter, Qt::Key_Return);
+        QTRY_COMPARE(terminate.size(), 1);
+        QTRY_COMPARE(m_sandbox.recordedLaunches(pickedId),
+                     (QList<QList<QByteArray>>{{localPath(a), localPath(b)}}));
+        QCOMPARE(QDir(m_sandbox.recordsDir()).entryList(QDir::Files).size(), 1);
     }
 };
 

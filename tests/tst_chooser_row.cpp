@@ -1,14 +1,22 @@
-// The app row: how many tiles fit, the overflow menu, the default tile and its
-// stop button, and rebuilding the row.
+// The app row and its countdown: how many tiles fit, the overflow menu, the default tile and its
+// stop button, names and tab order, the zoomed window's width; the countdown's ticks, pausing for
+// good, the display flow's flags, and the signs of the user's attention that stop it.
 #include "support/Chooser.h"
 #include "support/TestMain.h"
 
 #include "views/StopTimerButton.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QToolButton>
+#include <QWheelEvent>
 
 using namespace marvoline;
 using namespace Qt::StringLiterals;
@@ -17,9 +25,16 @@ using namespace marvoline::test;
 namespace {
 
 const QUrl someFile = QUrl::fromLocalFile(u"/tmp/x.txt"_s);
+const QString viewerId = u"org.example.Viewer.desktop"_s;
+const QString editorId = u"org.example.Editor.desktop"_s;
 
-QList<QToolButton*> trailingButtons(const MainViewController& vc) {
-    return vc.appStackView->findChildren<QToolButton*>(QString(), Qt::FindDirectChildrenOnly);
+// A chooser with no files on show whose row, of the given width, holds the candidates.
+std::unique_ptr<MainViewController> row(int width, const QList<AppCandidate>& apps) {
+    auto vc = std::make_unique<MainViewController>();
+    vc->resize(width, 420);
+    vc->appContainer->resize(width, 52);
+    vc->populateAppButtons(apps, someFile);
+    return vc;
 }
 
 } // namespace
@@ -28,23 +43,19 @@ class TestChooserRow final : public QObject {
     Q_OBJECT
 
 public:
-    explicit TestChooserRow(XdgSandbox&) {}
+    explicit TestChooserRow(XdgSandbox& sandbox)
+        : m_sandbox(sandbox) {
+        for (const QString& id : {viewerId, editorId})
+            m_sandbox.addApp(id, id.section(u'.', 2, 2), {u"text/plain"_s});
+        m_sandbox.writeMimeinfoCache({{u"text/plain"_s, {viewerId, editorId}}});
+        m_sandbox.writeDefaults({{u"text/plain"_s, viewerId}});
+    }
+
+private:
+    XdgSandbox& m_sandbox;
 
 private Q_SLOTS:
-    void visibleCount_data() {
-        QTest::addColumn<double>("width");
-        QTest::addColumn<int>("expected");
-        QTest::newRow("width 500") << 500.0 << 4;
-        QTest::newRow("exactly four tiles") << 80.0 + 4 * 88 << 4;
-        QTest::newRow("one pixel short of four") << 80.0 + 4 * 88 - 1 << 3;
-        QTest::newRow("zero width: still one") << 0.0 << 1;
-    }
-    void visibleCount() {
-        QFETCH(double, width);
-        QFETCH(int, expected);
-        QCOMPARE(MainViewController::visibleAppCount(width), expected);
-    }
-
+    // A tile takes 88; the row keeps 80 for the add button, 50 for the overflow button.
     void rowForWidth_data() {
         QTest::addColumn<int>("width");
         QTest::addColumn<int>("count");
@@ -52,7 +63,7 @@ private Q_SLOTS:
         QTest::newRow("400 wide, 10 candidates") << 400 << 10 << 3;
         QTest::newRow("500 wide, 4 candidates") << 500 << 4 << 4;
         QTest::newRow("500 wide, 5 candidates: all fit without add room") << 500 << 5 << 5;
-        QTest::newRow("60 wide, 3 candidates") << 60 << 3 << 1;
+        QTest::newRow("60 wide, 3 candidates: still one") << 60 << 3 << 1;
         QTest::newRow("not laid out: 400 assumed") << 0 << 10 << 3;
         QTest::newRow("no candidates") << 500 << 0 << 0;
     }
@@ -60,96 +71,82 @@ private Q_SLOTS:
         QFETCH(int, width);
         QFETCH(int, count);
         QFETCH(int, expectedTiles);
-        MainViewController vc;
-        vc.resize(width, 420);
-        vc.appContainer->resize(width, 52);
         const QList<AppCandidate> apps = candidates(count);
-        vc.populateAppButtons(apps, someFile);
-
-        QCOMPARE(tiles(vc).size(), expectedTiles);
-        QCOMPARE(vc.allAppCandidates.size(), count);
+        const auto vc = row(width, candidates(3)); // filled again: one set of widgets remains
+        vc->populateAppButtons(apps, someFile);
+        QCOMPARE(tiles(*vc).size(), expectedTiles);
+        QCOMPARE(vc->overflowApps.size(), count - expectedTiles);
         // Tiles, then the overflow, in candidate order.
         for (int i = 0; i < count; ++i) {
-            QCOMPARE(i < expectedTiles ? tiles(vc).at(i)->appURL
-                                       : vc.overflowApps.at(i - expectedTiles).url,
+            QCOMPARE(i < expectedTiles ? tiles(*vc).at(i)->appURL
+                                       : vc->overflowApps.at(i - expectedTiles).url,
                      apps.at(i).url);
         }
         const bool overflow = count > expectedTiles;
-        QCOMPARE(trailingButtons(vc).size(), 1);
-        QCOMPARE(vc.trailingButton->text(), overflow ? u"⋯"_s : qtTrId("ui.addApp"));
-        // The trailing button fits the room the row keeps for it.
-        QVERIFY(vc.trailingButton->sizeHint().width() <=
-                (overflow ? MainViewController::overflowButtonWidth
-                          : MainViewController::addButtonWidth));
+        QCOMPARE(vc->appStackView->findChildren<QToolButton*>(), QList{vc->trailingButton});
+        QCOMPARE(vc->trailingButton->text(), overflow ? u"⋯"_s : qtTrId("ui.addApp"));
+        QCOMPARE(vc->findChildren<StopTimerButton*>().size(), count ? 1 : 0);
     }
 
     void overflowMenu() {
-        MainViewController vc;
-        vc.appContainer->resize(400, 52);
         QList<AppCandidate> apps = candidates(6);
         apps[4].name = apps[5].name = u"Viewer"_s;
         apps[4].version = u"11.0"_s;
-        apps[5].icon.reset();
-        vc.populateAppButtons(apps, someFile);
-        QCOMPARE(vc.overflowApps.size(), 3);
-
-        QMenu* menu = vc.onOverflowTapped(vc.trailingButton, false);
-        QVERIFY(vc.isTimerPaused);
-        const QList<QAction*> items = menu->actions();
-        QCOMPARE(items.size(), 3 + 2);
-        QCOMPARE(items.at(0)->text(), u"App 3"_s);
-        QCOMPARE(items.at(1)->text(), u"Viewer (11.0)"_s);
-        QCOMPARE(items.at(2)->text(), u"Viewer"_s);
-        QVERIFY(!items.at(1)->icon().isNull());
-        QVERIFY(items.at(2)->icon().isNull());
-        QCOMPARE(items.at(1)->data().toUrl(), apps.at(4).url);
-        QVERIFY(items.at(3)->isSeparator());
-        QCOMPARE(items.at(4)->text(), qtTrId("ui.addApp"));
+        const auto vc = row(400, apps);
+        QSignalSpy terminate(vc.get(), &MainViewController::terminateRequested);
+        QMenu* menu = vc->onOverflowTapped(vc->trailingButton, false);
+        QVERIFY(vc->isTimerPaused);
+        QStringList titles;
+        for (const QAction* item : menu->actions())
+            titles.append(item->isSeparator() ? u"-"_s : item->text());
+        QCOMPARE(titles, (QStringList{u"App 3"_s, u"Viewer (11.0)"_s, u"Viewer"_s, u"-"_s,
+                                      qtTrId("ui.addApp")}));
+        QCOMPARE(menu->actions().at(1)->data().toUrl(), apps.at(4).url);
+        // Without files on show, neither a menu item nor a tile opens anything.
+        menu->actions().at(1)->trigger();
+        QTest::mouseClick(tiles(*vc).at(1), Qt::LeftButton);
+        QVERIFY(!vc->isLaunchInFlight() && terminate.isEmpty());
         delete menu;
     }
 
-    void repeatedPopulationLeavesOneSet() {
-        MainViewController vc;
-        vc.appContainer->resize(500, 52);
-        for (int i = 0; i < 4; ++i)
-            vc.populateAppButtons(candidates(3), someFile);
-        QCOMPARE(tiles(vc).size(), 3);
-        QCOMPARE(trailingButtons(vc).size(), 1);
-        QCOMPARE(vc.findChildren<StopTimerButton*>(), QList<StopTimerButton*>{vc.stopTimerButton});
-        QCOMPARE(vc.defaultAppButton.data(), tiles(vc).first());
-    }
+    void namesToolTipsAndTabOrder() {
+        ChooserWindow c;
+        c.vc->configure({m_sandbox.writeFile(u"one.txt"_s, "1\n")}, true, false);
+        c.vc->showFiles();
+        QApplication::setActiveWindow(&c.window);
+        QVERIFY(QTest::qWaitForWindowActive(&c.window));
+        MainViewController& vc = *c.vc;
+        const auto name = [](QObject* object) {
+            return QAccessible::queryAccessibleInterface(object)->text(QAccessible::Name);
+        };
+        QCOMPARE(name(tiles(vc).at(0)), u"Open with Viewer"_s);
+        QCOMPARE(vc.stopTimerButton->toolTip(), u"Stop opening with Viewer automatically"_s);
+        QCOMPARE(vc.setDefaultButton->text(),
+                 u"Always ask with Marvoline for every plain text document"_s);
+        QCOMPARE(vc.setDefaultButton->toolTip(),
+                 u"Files of this type will open through "
+                 u"Marvoline; it remembers Viewer as their default."_s);
 
-    void defaultTileAndStopButtonPlacement() {
-        MainViewController vc;
-        vc.resize(520, 420);
-        vc.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&vc));
-        vc.populateAppButtons(candidates(3, 1), someFile);
-        // Laid out at once, without waiting for the event loop.
-        QCOMPARE(vc.appStackView->width(), 3 * 88 + vc.trailingButton->sizeHint().width());
-
-        AppIconButton* defaultTile = tiles(vc).at(1);
-        QCOMPARE(vc.defaultAppButton.data(), defaultTile);
-        QCOMPARE(vc.stopTimerButton->parentWidget(), &vc);
-        QTRY_COMPARE(vc.stopTimerButton->pos(), defaultTile->mapTo(&vc, QPoint(-8, -8)));
-        QCOMPARE(vc.stopTimerButton->size(), QSize(28, 28));
-
-        // The row is centred on the band, and its tiles are not cut by it.
-        const QRect row = vc.appStackView->geometry();
-        const QRect band(vc.appContainer->mapTo(&vc, QPoint(0, 0)), vc.appContainer->size());
-        QVERIFY(qAbs(row.center().x() - band.center().x()) <= 1);
-        QVERIFY(qAbs(row.center().y() - band.center().y()) <= 1);
-        QCOMPARE(defaultTile->height(), defaultTile->sizeHint().height());
-
-        // A wider window moves the row; the stop button follows the tile.
-        vc.resize(800, 420);
-        QTRY_COMPARE(vc.stopTimerButton->pos(), defaultTile->mapTo(&vc, QPoint(-8, -8)));
+        // Tab goes from the default tile through the tiles, then the options.
+        QList<QWidget*> visited{QApplication::focusWidget()};
+        while (visited.size() < 5) {
+            QTest::keyClick(visited.last(), Qt::Key_Tab);
+            visited << QApplication::focusWidget();
+        }
+        QCOMPARE(visited, (QList<QWidget*>{tiles(vc).at(0), tiles(vc).at(1), vc.trailingButton,
+                                           vc.ruleButton, vc.laterPopUp}));
+        // The focused tile moves into the overflow menu; the focus to the button that opens it.
+        QTest::keyClick(tiles(vc).at(0), Qt::Key_Right);
+        vc.populateAppButtons(candidates(8) << vc.allAppCandidates.at(1), someFile);
+        QCOMPARE(QApplication::focusWidget(), vc.trailingButton);
+        QCOMPARE(name(vc.trailingButton), u"More applications"_s);
     }
 
     void stopButton_data() {
         QTest::addColumn<int>("defaultIndex");
         QTest::addColumn<bool>("skip");
         QTest::addColumn<bool>("paused");
+        QTest::newRow("on the default tile") << 1 << false << false;
         QTest::newRow("no default candidate") << -1 << false << false;
         QTest::newRow("reminder: no countdown") << 0 << true << false;
         QTest::newRow("paused countdown keeps its look") << 0 << false << true;
@@ -162,24 +159,198 @@ private Q_SLOTS:
         vc.skipTimer = skip;
         if (paused)
             vc.pauseTimer();
-        vc.appContainer->resize(500, 52);
+        vc.resize(520, 420);
+        vc.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&vc));
         vc.populateAppButtons(candidates(3, defaultIndex), someFile);
-        QCOMPARE(vc.defaultAppButton.data(),
-                 defaultIndex < 0 ? nullptr : tiles(vc).at(defaultIndex));
-        const bool expected = defaultIndex >= 0 && !skip;
-        QCOMPARE(vc.findChildren<StopTimerButton*>().size(), expected ? 1 : 0);
-        if (expected)
-            QCOMPARE(vc.stopTimerButton->isHidden(), paused);
+        AppIconButton* defaultTile = defaultIndex < 0 ? nullptr : tiles(vc).at(defaultIndex);
+        QCOMPARE(vc.defaultAppButton.data(), defaultTile);
+        const bool shown = defaultTile && !skip;
+        QCOMPARE(vc.findChildren<StopTimerButton*>().size(), shown ? 1 : 0);
+        if (!shown)
+            return;
+        QCOMPARE(vc.stopTimerButton->isHidden(), paused);
+        // On the default tile's corner, also once a wider window has moved the row.
+        vc.resize(800, 420);
+        QTRY_COMPARE(vc.stopTimerButton->pos(), defaultTile->mapTo(&vc, QPoint(-8, -8)));
     }
 
-    void clickWithoutFilesDoesNothing() {
-        MainViewController vc;
-        vc.appContainer->resize(500, 52);
-        vc.populateAppButtons(candidates(2), someFile);
-        QSignalSpy terminate(&vc, &MainViewController::terminateRequested);
-        QTest::mouseClick(tiles(vc).at(1), Qt::LeftButton);
-        QVERIFY(!vc.isTimerPaused && !vc.isLaunchInFlight());
+    // The countdown of one default tile with no application to open: its end terminates without
+    // opening anything. The test drives the ticks.
+    void countdownTicksStopsAndRestarts() {
+        const auto vc = row(500, candidates(1));
+        QSignalSpy terminate(vc.get(), &MainViewController::terminateRequested);
+        const auto tick = [&vc](int times) {
+            for (int i = 0; i < times; ++i)
+                vc->tick();
+            return vc->defaultAppButton->fillProgress();
+        };
+        const auto start = [&vc] {
+            vc->startTimer({}, std::nullopt);
+            vc->timer->setInterval(3600 * 1000);
+        };
+        start();
+        QCOMPARE(tick(20), 0.4);
+        // The stop button pauses for good: no fill, no end.
+        vc->stopTimerButton->show();
+        QTest::mouseClick(vc->stopTimerButton, Qt::LeftButton);
+        QVERIFY(vc->isTimerPaused && vc->stopTimerButton->isHidden());
+        QCOMPARE(tick(200), 0.0);
         QCOMPARE(terminate.size(), 0);
+
+        // New files count down afresh, by two hundredths a tick; fifty subtractions of 0.1 from
+        // 5.0 leave a tiny positive remainder, so the end comes on tick 51, once.
+        start();
+        QVERIFY(!vc->isTimerPaused && !vc->stopTimerButton->isHidden());
+        QCOMPARE(tick(25), 0.5);
+        QCOMPARE(tick(25), 1.0);
+        QCOMPARE(terminate.size(), 0);
+        tick(2);
+        QCOMPARE(terminate.size(), 1);
+    }
+
+    void displayFlowFlags_data() {
+        QTest::addColumn<bool>("openAsContext");
+        QTest::addColumn<bool>("skip");
+        QTest::addColumn<bool>("checkBoxVisible");
+        QTest::newRow("context, countdown") << true << false << true;
+        QTest::newRow("context, reminder") << true << true << false;
+        QTest::newRow("default handler, countdown") << false << false << false;
+        QTest::newRow("default handler, reminder") << false << true << false;
+    }
+    void displayFlowFlags() {
+        QFETCH(bool, openAsContext);
+        QFETCH(bool, skip);
+        QFETCH(bool, checkBoxVisible);
+        // Shown first with a countdown; a reminder's answer then stops it.
+        const QUrl file = m_sandbox.writeFile(u"flags.unknownext"_s, "data");
+        const auto vc = showing({file});
+        QVERIFY(vc->timer && vc->timer->isActive());
+        vc->configure({file}, openAsContext, skip);
+        vc->showFiles();
+        QCOMPARE(vc->timerSectionStack->isVisibleTo(vc.get()), !skip);
+        QCOMPARE(vc->setDefaultButton->isVisibleTo(vc.get()), checkBoxVisible);
+        QCOMPARE(vc->timer && vc->timer->isActive(), !skip);
+
+        // No application knows the file: a double click on the preview opens nothing.
+        QSignalSpy terminate(vc.get(), &MainViewController::terminateRequested);
+        QTest::mouseDClick(vc->previewContainer, Qt::LeftButton);
+        QVERIFY(terminate.isEmpty());
+        const auto empty = showing({}); // no files: nothing starts
+        QVERIFY(!empty->timer && empty->allAppCandidates.isEmpty());
+    }
+
+    // Moves and resizes of the chooser's window pause once it has been quiet for a while (until
+    // then they are the window manager's placing it); a wider window fills the row anew.
+    void windowChanges_data() {
+        QTest::addColumn<bool>("settled");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("pauses");
+        QTest::newRow("move while placed") << false << u"move"_s << false;
+        QTest::newRow("resize while placed") << false << u"resize"_s << false;
+        QTest::newRow("the user's move") << true << u"move"_s << true;
+        QTest::newRow("the user's resize") << true << u"resize"_s << true;
+    }
+    void windowChanges() {
+        QFETCH(bool, settled);
+        QFETCH(QString, change);
+        QFETCH(bool, pauses);
+        ChooserWindow w;
+        QVERIFY(settled ? w.waitUntilSettled() : QTest::qWaitForWindowExposed(&w.window));
+        w.vc->fileURLs = {someFile};
+        w.vc->populateAppButtons(candidates(10), someFile);
+        w.vc->startTimer({}, std::nullopt);
+        const qsizetype before = w.vc->overflowApps.size();
+        if (change == u"move") {
+            w.window.move(w.window.pos() + QPoint(40, 0));
+        } else {
+            w.window.resize(1000, 420);
+            QTRY_VERIFY(w.vc->overflowApps.size() < before);
+        }
+        if (pauses)
+            QTRY_VERIFY(w.vc->isTimerPaused);
+        else
+            QVERIFY(w.waitUntilSettled() && !w.vc->isTimerPaused);
+    }
+
+    // Signs of the user's attention pause the countdown and go on to their widget: a left click or
+    // a wheel turn over the preview pane, a key press anywhere. Another window of the program over
+    // the pane, like a dialog, is not the pane.
+    void signsOfAttention_data() {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<bool>("onRow"); // else on the preview pane's centre
+        QTest::addColumn<bool>("pauses");
+        QTest::newRow("click") << u"click"_s << false << true;
+        QTest::newRow("click on the app row") << u"click"_s << true << false;
+        QTest::newRow("right click") << u"right click"_s << false << false;
+        QTest::newRow("click in another window") << u"other window"_s << false << false;
+        QTest::newRow("wheel") << u"wheel"_s << false << true;
+        QTest::newRow("wheel over the app row") << u"wheel"_s << true << false;
+        QTest::newRow("key") << u"key"_s << false << true;
+    }
+    void signsOfAttention() {
+        QFETCH(QString, input);
+        QFETCH(bool, onRow);
+        QFETCH(bool, pauses);
+        // A chooser in a shown window with a running countdown, its preview a text that scrolls.
+        ChooserWindow c;
+        auto* preview = new QPlainTextEdit(u"line\n"_s.repeated(300));
+        (new QVBoxLayout(c.vc->previewContainer))->addWidget(preview);
+        preview->setFocusPolicy(Qt::ClickFocus);
+        QVERIFY(QTest::qWaitForWindowExposed(&c.window));
+        c.vc->startTimer({}, std::nullopt);
+        QWidget* pane = c.vc->previewContainer;
+        const QPoint point = onRow ? c.vc->appContainer->mapTo(&c.window, QPoint(5, 5))
+                                   : pane->mapTo(&c.window, pane->rect().center());
+        QLineEdit other;
+        if (input == u"wheel") {
+            QWidget* target = c.window.childAt(point);
+            QWheelEvent wheel(target->mapFrom(&c.window, QPointF(point)),
+                              c.window.mapToGlobal(QPointF(point)), {}, {0, -120}, Qt::NoButton, {},
+                              Qt::NoScrollPhase, false);
+            QApplication::sendEvent(target, &wheel);
+        } else if (input == u"key") {
+            preview->setFocus();
+            QTest::keyClick(c.window.windowHandle(), Qt::Key_End, Qt::ControlModifier);
+        } else if (input == u"other window") {
+            other.setGeometry(QRect(c.window.mapToGlobal(point) - QPoint(20, 10), QSize(40, 20)));
+            other.show();
+            other.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&other));
+            c.vc->startTimer({}, std::nullopt); // showing it was a window change of its own
+            QTest::mouseClick(other.windowHandle(), Qt::LeftButton, {}, QPoint(20, 10));
+        } else {
+            QTest::mouseClick(c.window.windowHandle(),
+                              input == u"click" ? Qt::LeftButton : Qt::RightButton, {}, point);
+        }
+        QCOMPARE(c.vc->isTimerPaused, pauses);
+        // What pauses still reaches the preview: a click focuses it, a wheel or key scrolls it.
+        if (pauses)
+            QTRY_VERIFY(input == u"click" ? preview->hasFocus()
+                                          : preview->verticalScrollBar()->value() > 0);
+    }
+
+    // A tile is 96 wide and overlaps the next by 8; the add button and margins take 112.
+    void zoomFrame_data() {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QRect>("current");
+        QTest::addColumn<QRect>("screen"); // the default frame and the visible area
+        QTest::addColumn<QRect>("expected");
+        const QRect screen(0, 25, 1440, 850), window(100, 200, 480, 300);
+        QTest::newRow("3: never narrower") << 3 << window << screen << window;
+        QTest::newRow("30: the screen's width")
+            << 30 << window << screen << QRect(0, 200, 1440, 300);
+        QTest::newRow("near the right edge of a second screen")
+            << 6 << QRect(3300, 10, 500, 400) << QRect(1920, 0, 1920, 1080)
+            << QRect(3200, 10, 640, 400);
+        QTest::newRow("no candidates: the default frame") << 0 << window << screen << screen;
+    }
+    void zoomFrame() {
+        QFETCH(int, count);
+        QFETCH(QRect, current);
+        QFETCH(QRect, screen);
+        QFETCH(QRect, expected);
+        QCOMPARE(MainViewController::zoomFrame(count, current, screen, screen), expected);
     }
 };
 

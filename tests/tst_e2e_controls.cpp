@@ -1,6 +1,7 @@
-// On a real X server with a window manager: the copy menu's items for a file and what another
-// process (xclip) then reads from the clipboard, what the sharing programs are given, and the
-// window manager's maximize request, which zooms the chooser instead.
+// The chooser on a real X server with a window manager and session bus: used from the keyboard
+// alone and by a screen reader (an AT-SPI client); what another process (xclip) reads from the
+// clipboard after a copy; what sharing programs are given; the window manager's maximize request,
+// which zooms the chooser instead; a real drag from the handle onto this test's own window.
 #include "support/Chooser.h"
 #include "support/RawFiles.h"
 #include "support/TestMain.h"
@@ -9,12 +10,15 @@
 #include "chooser/CopyContent.h"
 #include "main/AppDelegate.h"
 #include "platform/FilePaths.h"
+#include "views/WindowDragHandleView.h"
 
 #include <QAction>
 #include <QClipboard>
 #include <QDir>
+#include <QDropEvent>
 #include <QImage>
 #include <QMenu>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QToolButton>
 
@@ -22,21 +26,52 @@ using namespace marvoline;
 using namespace marvoline::test;
 using namespace Qt::StringLiterals;
 using Urls = QList<QUrl>;
+using Launches = QList<QList<QByteArray>>;
 
 namespace {
 
-// Applications for text files: more than fit the window as it first appears.
-constexpr int kApps = 10;
+// Text files open with Viewer (the default), Editor or Reader; PNG images with more
+// applications than fit the window as it first appears.
+const QString viewerId = u"org.example.Viewer.desktop"_s;
+const QString editorId = u"org.example.Editor.desktop"_s;
+const QString readerId = u"org.example.Reader.desktop"_s;
+constexpr int kImageApps = 10;
 const QString userText = u"what the user had"_s;
 
-// What another process reads from the clipboard as the type.
-QByteArray readClipboard(const QString& type) {
-    QProcess xclip;
-    QSignalSpy finished(&xclip, &QProcess::finished);
-    xclip.start(u"xclip"_s, {u"-selection"_s, u"clipboard"_s, u"-o"_s, u"-t"_s, type});
-    // The event loop runs meanwhile: this process answers xclip's request.
-    return finished.wait(10000) ? xclip.readAllStandardOutput() : "(xclip did not finish)";
+// What the AT-SPI client (support/atspi_probe.py) prints; empty when it fails.
+QStringList probe(qint64 pid, const QStringList& extra = {}) {
+    return runTool(QStringLiteral(ATSPI_PYTHON),
+                   QStringList{QStringLiteral(ATSPI_PROBE), QString::number(pid)} + extra, 30000)
+        .split(u'\n', Qt::SkipEmptyParts);
 }
+
+void movePointer(QPoint p) {
+    xdotool({u"mousemove"_s, QString::number(p.x()), QString::number(p.y())});
+}
+
+// A window that takes dropped URLs with the action the source proposes, and notes where on the
+// screen it accepted the drag, the actions offered and the text/uri-list lines as they came.
+class DropTarget : public QWidget {
+public:
+    DropTarget() {
+        setAcceptDrops(true);
+        setFixedSize(300, 300);
+    }
+    QList<QPoint> acceptedAt;
+    QByteArray dropped;
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override { event->acceptProposedAction(); }
+    void dragMoveEvent(QDragMoveEvent* event) override {
+        event->acceptProposedAction();
+        acceptedAt.append(mapToGlobal(event->position().toPoint()));
+    }
+    void dropEvent(QDropEvent* event) override {
+        event->acceptProposedAction();
+        dropped = QByteArray::number(event->possibleActions()) + '\n' +
+                  event->mimeData()->data(u"text/uri-list"_s).replace("\r\n", "\n");
+    }
+};
 
 } // namespace
 
@@ -46,13 +81,16 @@ class TestEndToEndControls final : public QObject {
 public:
     explicit TestEndToEndControls(XdgSandbox& sandbox)
         : m_sandbox(sandbox) {
-        QStringList ids;
-        for (int i = 0; i < kApps; ++i) {
-            ids.append(u"org.example.App%1.desktop"_s.arg(i));
-            m_sandbox.addApp(ids.last(), u"App %1"_s.arg(i), {u"text/plain"_s});
+        for (const QString& id : {viewerId, editorId, readerId})
+            m_sandbox.addApp(id, id.section(u'.', 2, 2), {u"text/plain"_s});
+        QStringList imageApps;
+        for (int i = 0; i < kImageApps; ++i) {
+            imageApps.append(u"org.example.App%1.desktop"_s.arg(i));
+            m_sandbox.addApp(imageApps.last(), u"App %1"_s.arg(i), {u"image/png"_s});
         }
-        m_sandbox.writeMimeinfoCache({{u"text/plain"_s, ids}});
-        m_sandbox.writeDefaults({{u"text/plain"_s, ids.first()}});
+        m_sandbox.writeMimeinfoCache(
+            {{u"text/plain"_s, {viewerId, editorId, readerId}}, {u"image/png"_s, imageApps}});
+        m_sandbox.writeDefaults({{u"text/plain"_s, viewerId}, {u"image/png"_s, imageApps.first()}});
     }
 
 private:
@@ -60,8 +98,9 @@ private:
     WindowManager m_wm;
     const QString m_bin = m_sandbox.root() + u"/share-bin"_s; // the sharing programs
     const QByteArray m_path = qgetenv("PATH");
-    QUrl m_png, m_markdown, m_swift, m_plain, m_folder, m_huge;
+    QUrl m_png, m_markdown, m_plain, m_folder, m_huge;
     QImage m_image{2, 1, QImage::Format_RGB32}; // the PNG's
+    Launches m_launch; // of the text and the Markdown file, by a chooser for both
 
     // The share menu's titles, "(title)" when disabled, once the sharing programs are the named
     // ones, each running the script.
@@ -96,21 +135,49 @@ private Q_SLOTS:
         m_png = m_sandbox.writeFile(u"copy/picture one.png"_s, {});
         QVERIFY(m_image.save(m_png.toLocalFile(), "PNG"));
         m_markdown = m_sandbox.writeFile(u"copy/NOTES.MD"_s, "# Notes\nnaïve\n");
-        // Its type is no text type: only its extension makes it text.
-        m_swift = m_sandbox.writeFile(u"copy/App.SWIFT"_s, QByteArray("let a = 1\n\x00\x02", 12));
-        QCOMPARE(MainViewController::contentTypeIdentifier(m_swift),
-                 std::optional(u"application/octet-stream"_s));
         m_plain = m_sandbox.writeFile(u"copy/readme.txt"_s, "plain ✓\n");
         const QUrl inside = m_sandbox.writeFile(u"copy/Folder/inside.txt"_s, "x");
         m_folder = QUrl::fromLocalFile(QFileInfo(inside.toLocalFile()).path());
         m_huge = m_sandbox.writeFile(u"copy/huge.txt"_s, "start\n");
         QVERIFY(QFile::resize(m_huge.toLocalFile(), maxTextCopyBytes + 1)); // sparse: no room taken
+        m_launch = {{localPath(m_plain), localPath(m_markdown)}};
     }
     void init() {
         m_sandbox.clearRecords();
         QGuiApplication::clipboard()->setText(userText);
     }
     void cleanup() { qputenv("PATH", m_path); }
+
+    // The tiles are Viewer (the default, focused at start), Editor and Reader.
+    void keysAloneChooseTheApplication_data() {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("opened"); // empty: nothing
+        const auto row = [](const char* keys, const QString& opened) {
+            QTest::newRow(keys) << QString::fromLatin1(keys) << opened;
+        };
+        row("Tab Tab Return", readerId); // Tab reaches every tile
+        row("Right Return", editorId);
+        row("Escape", QString());
+        row("Left space", viewerId);                 // stays on the first tile
+        row("Right Right Right KP_Enter", readerId); // stays on the last tile
+        row("End Left space", editorId);
+        row("Tab Tab Tab Tab Tab Escape", QString()); // from an option
+    }
+    void keysAloneChooseTheApplication() {
+        QFETCH(QString, keys);
+        QFETCH(QString, opened);
+        ChooserProcess chooser({m_plain, m_markdown});
+        xdotool({u"windowactivate"_s, u"--sync"_s, chooser.window});
+        xdotool(QStringList{u"key"_s, u"--clearmodifiers"_s, u"--delay"_s, u"60"_s} +
+                keys.split(u' '));
+        QVERIFY(chooser.endsWell(3000)); // well before the countdown ends
+        if (opened.isEmpty())
+            QTest::qWait(500); // a launch would be recorded by now
+        else
+            QTRY_COMPARE(m_sandbox.recordedLaunches(opened), m_launch);
+        QCOMPARE(QDir(m_sandbox.recordsDir()).entryList(QDir::Files).size(),
+                 opened.isEmpty() ? 0 : 1);
+    }
 
     // The menu's items for the file kind (header 0, name, file, path, text, image 5), and what one
     // of them puts on the clipboard, read as the type.
@@ -126,8 +193,6 @@ private Q_SLOTS:
                                     << u"image/png"_s << QByteArray();
         QTest::newRow(".MD: text of the first file")
             << Urls{m_markdown, m_plain} << text << CopyTag::Text << utf8 << "# Notes\nnaïve\n"_ba;
-        QTest::newRow(".SWIFT of no text type: name")
-            << Urls{m_swift} << text << CopyTag::Name << utf8 << "App.SWIFT"_ba;
         QTest::newRow("folder: path") << Urls{m_folder, m_png} << QList<int>{0, 1, 2, 3}
                                       << CopyTag::Path << utf8 << localPath(m_folder);
         const Urls three{m_plain, m_png, m_folder};
@@ -143,7 +208,6 @@ private Q_SLOTS:
         const QUrl latin1 = m_sandbox.writeFile(u"copy/latin1.txt"_s, "caf\xe9\n");
         const QUrl fakePng = m_sandbox.writeFile(u"copy/fake.png"_s, "not a png");
         const QUrl gone = QUrl::fromLocalFile(m_sandbox.root() + u"/gone.txt"_s);
-        QTest::newRow("header") << Urls{m_plain} << none << CopyTag::Header << utf8 << had;
         QTest::newRow("text not UTF-8") << Urls{latin1} << none << CopyTag::Text << utf8 << had;
         QTest::newRow("text of a file gone") << Urls{gone} << none << CopyTag::Text << utf8 << had;
         QTest::newRow("text over 64 MiB") << Urls{m_huge} << none << CopyTag::Text << utf8 << had;
@@ -165,14 +229,19 @@ private Q_SLOTS:
             tags.append(a->data().toInt());
         if (!items.isEmpty())
             QCOMPARE(tags, items);
-        QVERIFY(tags.contains(int(tag)));
-        QVERIFY(!vc->isTimerPaused);
+        QVERIFY(tags.contains(int(tag)) && !vc->isTimerPaused);
         menu->popup({});
         QVERIFY(vc->isTimerPaused); // every new menu pauses when it opens
         Q_EMIT menu->triggered(menu->actions().at(tags.indexOf(int(tag)))); // as when chosen
         menu->close();
 
-        const QByteArray read = readClipboard(type);
+        // What another process reads from the clipboard as the type; the event loop runs
+        // meanwhile, so that this process answers xclip's request.
+        QProcess xclip;
+        QSignalSpy finished(&xclip, &QProcess::finished);
+        xclip.start(u"xclip"_s, {u"-selection"_s, u"clipboard"_s, u"-o"_s, u"-t"_s, type});
+        QVERIFY(finished.wait(10000));
+        const QByteArray read = xclip.readAllStandardOutput();
         if (type == u"image/png")
             QCOMPARE(QImage::fromData(read).convertToFormat(QImage::Format_RGB32), m_image);
         else if (type == u"text/uri-list")
@@ -203,22 +272,20 @@ private Q_SLOTS:
         QMenu* menu = vc->findChild<QMenu*>(u"shareMenu"_s);
         for (int i : {0, 1, 3})
             menu->actions().at(i)->trigger();
-        const QByteArray a = localPath(files[0]), b = localPath(files[1]), c = localPath(files[2]);
-        QCOMPARE(localPath(files[3]), latin1);
-        using Launches = QList<QList<QByteArray>>;
-        QTRY_COMPARE(m_sandbox.recordedLaunches(u"xdg-email"_s),
-                     (Launches{{"--attach", a, "--attach", b, "--attach", c, "--attach", latin1}}));
-        QTRY_COMPARE(m_sandbox.recordedLaunches(u"kdeconnect-cli"_s),
-                     (Launches{{"--device", "abc123", "--share", files[0].toEncoded(), "--share",
-                                files[1].toEncoded(), "--share", files[2].toEncoded(), "--share",
-                                files[3].toEncoded()}}));
-        QTRY_COMPARE(m_sandbox.recordedLaunches(u"bluetooth-sendto"_s),
-                     (Launches{{a, b, c, latin1}}));
+        QList<QByteArray> email, kde{"--device", "abc123"}, paths;
+        for (const QUrl& file : files) {
+            email << "--attach" << localPath(file);
+            kde << "--share" << file.toEncoded();
+            paths << localPath(file);
+        }
+        QTRY_COMPARE(m_sandbox.recordedLaunches(u"xdg-email"_s), Launches{email});
+        QTRY_COMPARE(m_sandbox.recordedLaunches(u"kdeconnect-cli"_s), Launches{kde});
+        QTRY_COMPARE(m_sandbox.recordedLaunches(u"bluetooth-sendto"_s), Launches{paths});
     }
 
     void maximizeRequestZoomsTheChooser() {
         AppDelegate delegate;
-        delegate.openUrls({m_plain});
+        delegate.openUrls({m_png});
         MainViewController* vc = delegate.mainViewController;
         QVERIFY(vc);
         vc->pauseTimer();
@@ -229,7 +296,7 @@ private Q_SLOTS:
         QTest::qWait(MainViewController::windowSettleMs * 2);
         const QRect before = window->geometry();
         // Every tile (96 wide, overlapping by 8), the add button and the margins.
-        const int zoomedWidth = kApps * 88 + 112;
+        const int zoomedWidth = kImageApps * 88 + 112;
         QVERIFY(window->width() < zoomedWidth && !vc->overflowApps.isEmpty());
 
         // The window manager's own maximize request: a double click on the title bar.
@@ -242,6 +309,74 @@ private Q_SLOTS:
         QCOMPARE(window->height(), before.height());
         QCOMPARE(window->geometry().top(), before.top());
         QTRY_VERIFY(vc->overflowApps.isEmpty()); // every candidate has its tile
+    }
+
+    void dragFromTheHandleDropsTheFirstTenFilesAsACopy() {
+        Urls files; // twelve, their names with a space
+        for (int i = 1; i <= 12; ++i)
+            files.append(m_sandbox.writeFile(u"drag/file %1.txt"_s.arg(i), QByteArray::number(i)));
+        // The window that takes the drop, left of where the chooser comes up (centred).
+        DropTarget target;
+        target.move(30, 200);
+        target.show();
+        const QString targetWindow = findWindow(QCoreApplication::applicationPid());
+        QTRY_VERIFY_WITH_TIMEOUT(windowGeometry(targetWindow).width() == 300, 10000);
+
+        ChooserProcess chooser(files);
+        // A key press stops the countdown, which would otherwise end the chooser under the drag.
+        xdotool({u"windowactivate"_s, u"--sync"_s, chooser.window, u"key"_s, u"shift"_s});
+        const auto handle = chooser.locate([](MainViewController& vc) { return vc.dragHandle; });
+        QVERIFY(handle);
+        const QRect before = windowGeometry(chooser.window);
+        const QPoint start = before.topLeft() + *handle,
+                     end = windowGeometry(targetWindow).center();
+        xdotool({u"mousemove"_s, u"--window"_s, chooser.window, QString::number(handle->x()),
+                 QString::number(handle->y())});
+        xdotool({u"mousedown"_s, u"1"_s});
+        // Past the drag distance, still on the handle: the drag starts; then on to the target.
+        movePointer(start + QPoint(-12, 0));
+        for (int i = 1; i <= 8; ++i) {
+            movePointer(start + (end - start) * i / 8);
+            QTest::qWait(30);
+        }
+        // Released only once the target has taken the drag at two places: it answered the first
+        // before the second reached it, so the chooser knows the drop is wanted.
+        QTRY_VERIFY(target.acceptedAt.contains(end));
+        movePointer(end + QPoint(6, 6));
+        QTRY_VERIFY(target.acceptedAt.contains(end + QPoint(6, 6)));
+        xdotool({u"mouseup"_s, u"1"_s});
+        // Offered as a copy only; exactly the first ten files, in their order.
+        QByteArray expected = QByteArray::number(Qt::CopyAction) + '\n';
+        for (const QUrl& file : files.mid(0, 10))
+            expected += file.toEncoded() + '\n';
+        QTRY_COMPARE(target.dropped, expected);
+        // The window stays where it is; Escape then ends the chooser.
+        QCOMPARE(windowGeometry(chooser.window), before);
+        xdotool({u"windowactivate"_s, u"--sync"_s, chooser.window, u"key"_s, u"Escape"_s});
+        QVERIFY2(chooser.endsWell(20000), "the chooser did not end after the drag");
+    }
+
+    // Last: the accessibility bus stays on for the rest of this process's choosers.
+    void screenReaderReadsAndPressesTheTiles() {
+        // Qt puts its widgets on the accessibility bus only when asked to (a desktop asks when a
+        // screen reader is on).
+        qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
+        ChooserProcess chooser({m_plain, m_markdown});
+        QVERIFY2(!chooser.window.isEmpty(), "no chooser window appeared");
+        const qint64 pid = chooser.process.processId();
+        QCOMPARE(probe(pid, {u"press"_s, u"Stop automatic opening"_s}), QStringList{u"pressed"_s});
+
+        const QStringList controls = probe(pid); // "role<TAB>name"
+        for (const QString& control :
+             {u"push button\tOpen with Viewer"_s, u"push button\tOpen with Editor"_s})
+            QVERIFY2(controls.contains(control), qPrintable(controls.join(u'|')));
+        QVERIFY(!controls.filter(u"\tDrag the files to another application"_s).isEmpty());
+
+        // Pressed, a tile opens all files with its application.
+        QCOMPARE(probe(pid, {u"press"_s, u"Open with Editor"_s}), QStringList{u"pressed"_s});
+        QVERIFY(chooser.endsWell(5000));
+        QTRY_COMPARE(m_sandbox.recordedLaunches(editorId), m_launch);
+        QCOMPARE(QDir(m_sandbox.recordsDir()).entryList(QDir::Files).size(), 1);
     }
 };
 
