@@ -63,12 +63,9 @@ private Q_SLOTS:
         QTest::newRow("hyphen") << Bytes{"-v", "--", "--help", "-/tmp/a.txt", ""} << Bytes{};
         QTest::newRow("missing") << Bytes{"/tmp/missing", "/tmp/here", "~/missing", "missing"}
                                  << Bytes{"/tmp/here"};
-        QTest::newRow("spaces") << Bytes{"/tmp/my file .txt"} << Bytes{"/tmp/my file .txt"};
-        QTest::newRow("newline") << Bytes{"/tmp/two\nlines"} << Bytes{"/tmp/two\nlines"};
-        QTest::newRow("not UTF-8")
-            << Bytes{"/tmp/caf\xe9.txt", "caf\xe9"} << Bytes{"/tmp/caf\xe9.txt", "/w/caf\xe9"};
-        QTest::newRow("URL characters")
-            << Bytes{"/tmp/a%20b#c?d.txt"} << Bytes{"/tmp/a%20b#c?d.txt"};
+        QTest::newRow("unusual bytes")
+            << Bytes{"/tmp/my file .txt", "/tmp/two\nlines", "/tmp/a%20b#c?d.txt", "caf\xe9"}
+            << Bytes{"/tmp/my file .txt", "/tmp/two\nlines", "/tmp/a%20b#c?d.txt", "/w/caf\xe9"};
         QTest::newRow("order and repeats kept")
             << Bytes{"/z", "~/m", "x", "/a", "/z"} << Bytes{"/z", "/home/u/m", "/w/x", "/a", "/z"};
     }
@@ -96,15 +93,12 @@ private Q_SLOTS:
 
     void tildeExpansion_data() {
         QTest::addColumn<Bytes>("c"); // argument, home, expanded path (empty: not taken)
-        QTest::newRow("tilde slash") << Bytes{"~/", "/home/u", "/home/u/"};
         QTest::newRow("below home") << Bytes{"~/a/b", "/home/u", "/home/u/a/b"};
         QTest::newRow("home with slash") << Bytes{"~/a", "/home/u/", "/home/u/a"};
         QTest::newRow("home is root") << Bytes{"~/a", "/", "/a"};
-        QTest::newRow("home is root, tilde alone") << Bytes{"~", "/", "/"};
         QTest::newRow("no home") << Bytes{"~/a", "", ""};
         QTest::newRow("relative home") << Bytes{"~/a", "home", ""};
         QTest::newRow("named user") << Bytes{"~alice/x", "/home/u", "/srv/alice/x"};
-        QTest::newRow("named user alone") << Bytes{"~alice", "/home/u", "/srv/alice"};
         QTest::newRow("unknown user") << Bytes{"~nobody-here/x", "/home/u", ""};
         QTest::newRow("user with relative home") << Bytes{"~relative/x", "/home/u", ""};
         QTest::newRow("tilde inside") << Bytes{"/a/~/b", "/home/u", "/a/~/b"};
@@ -121,18 +115,16 @@ private Q_SLOTS:
     void realFileSystem() {
         test::RawFiles raw;
         const QByteArray dir = QFile::encodeName(sb.root()) + "/files/intake/";
-        const Bytes paths{dir + "plain.txt", dir + "with space.txt", dir + "new\nline.txt",
-                          dir + "caf\xe9.txt", dir + "folder"};
-        for (const QByteArray& path : paths.first(4))
-            QVERIFY(raw.write(path));
-        QVERIFY(QDir().mkpath(QFile::decodeName(paths[4])));
+        const Bytes paths{dir + "plain.txt", dir + "caf\xe9.txt", dir + "folder"};
+        QVERIFY(raw.write(paths[0]) && raw.write(paths[1]));
+        QVERIFY(QDir().mkpath(QFile::decodeName(paths[2])));
+        // A dangling link names nothing: it goes, as a missing file does.
         const QByteArray dangling = dir + "dangling", nowhere = dir + "nowhere";
         QCOMPARE(::symlink(nowhere.constData(), dangling.constData()), 0);
-        const QList<QUrl> urls =
-            keptCommandLineFiles({paths[0], dangling, paths[1], dir + "missing", paths[2], paths[3],
-                                  paths[4], "plain.txt"});
+        const QList<QUrl> urls = keptCommandLineFiles(
+            {paths[0], dangling, dir + "missing", paths[1], paths[2], "plain.txt"});
         QCOMPARE(pathsOf(urls), paths);
-        QVERIFY(fileExists(urls.value(3)));
+        QVERIFY(fileExists(urls.value(1)));
         // Relative to the working directory, and as file URIs.
         const QString previous = QDir::currentPath();
         const auto back = qScopeGuard([&] { QDir::setCurrent(previous); });
@@ -141,7 +133,7 @@ private Q_SLOTS:
         QCOMPARE(pathsOf(keptCommandLineFiles(
                      {"../plain.txt", "missing", ".",
                       QUrl::fromLocalFile(sb.root()).toEncoded() + "/files/intake/caf%E9.txt"})),
-                 (Bytes{dir + "folder/../plain.txt", dir + "folder", paths[3]}));
+                 (Bytes{dir + "folder/../plain.txt", dir + "folder", paths[1]}));
 
         // "~" is $HOME, the sandbox's; "~name" is the password database's home.
         const QByteArray home = QFile::encodeName(sb.home());

@@ -5,7 +5,6 @@
 #include "main/Translations.h"
 
 #include <QFile>
-#include <QTranslator>
 
 using namespace marvoline;
 using namespace Qt::StringLiterals;
@@ -28,10 +27,7 @@ private Q_SLOTS:
     void everyKeyResolves() {
         QFETCH(QString, locale);
         QFETCH(int, column);
-        for (QTranslator* t : qApp->findChildren<QTranslator*>()) {
-            QCoreApplication::removeTranslator(t);
-            delete t;
-        }
+        // Installed last, the locale's translations are the ones asked first.
         QLocale::setDefault(QLocale(locale));
         QVERIFY(installTranslations(*qApp));
         QFile table(QStringLiteral(MARVOLINE_SOURCE_DIR "/i18n/strings.tsv"));

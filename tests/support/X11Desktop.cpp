@@ -37,14 +37,10 @@ QRect windowGeometry(const QString& window) {
                  shellValue(shell, "HEIGHT"));
 }
 
-namespace {
-
 QStringList visibleWindowsOf(qint64 pid) {
     return xdotool({u"search"_s, u"--onlyvisible"_s, u"--pid"_s, QString::number(pid)})
         .split(u'\n', Qt::SkipEmptyParts);
 }
-
-} // namespace
 
 QString findWindow(qint64 pid) {
     QString id;

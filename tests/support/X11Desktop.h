@@ -28,6 +28,8 @@ QRect windowGeometry(const QString& window);
 // The visible top-level window of the process, once it is mapped; empty after
 // ten seconds without one.
 QString findWindow(qint64 pid);
+// The process's visible windows now: its top-level window and any pop-up.
+QStringList visibleWindowsOf(qint64 pid);
 
 // openbox for the length of a test: start() returns once it manages new windows.
 class WindowManager {
