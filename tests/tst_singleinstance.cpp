@@ -4,9 +4,6 @@
 #include "support/PrivateBus.h"
 #include "support/TestMain.h"
 
-#include "main/AppDelegate.h"
-#include "main/LaunchCoordinator.h"
-#include "main/MainViewController.h"
 #include "platform/FilePaths.h"
 #include "platform/dbus/ApplicationService.h"
 #include "platform/dbus/SingleInstance.h"
@@ -156,19 +153,6 @@ private Q_SLOTS:
         QCOMPARE(forward(second, {}), 0);
         QCOMPARE(opened.count(), 1);
         QCOMPARE(activated.count(), 1);
-    }
-
-    // Files from the command line come up as soon as the process knows it is the chooser, not at
-    // the launch check half a second later.
-    void launchShowsCommandLineFilesAtOnce() {
-        const QUrl file = sb.writeFile("launch/shown.txt", "x");
-        AppDelegate delegate;
-        delegate.applicationWillFinishLaunching({localPath(file)});
-        LaunchCoordinator launch(delegate);
-        launch.start(connection("launch"));
-        QTRY_COMPARE(launch.role(), Role::Primary);
-        QVERIFY(delegate.hasShownWindow());
-        QCOMPARE(delegate.mainViewController->fileURLs, QList<QUrl>{file});
     }
 
     void commandLineWithoutFiles_data() {
