@@ -76,12 +76,15 @@ bool WindowManager::start() {
 }
 
 ChooserProcess::ChooserProcess(const QList<QUrl>& files)
+    : ChooserProcess(QStringLiteral(MARVOLINE_EXECUTABLE), files) {}
+
+ChooserProcess::ChooserProcess(const QString& program, const QList<QUrl>& files)
     : m_files(files) {
     QStringList paths;
     for (const QUrl& file : files)
         paths.append(QFile::decodeName(localPath(file)));
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(QStringLiteral(MARVOLINE_EXECUTABLE), paths);
+    process.start(program, paths);
     if (process.waitForStarted())
         window = findWindow(process.processId());
 }

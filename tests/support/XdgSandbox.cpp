@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QtGlobal>
 
 #include <algorithm>
@@ -120,6 +121,35 @@ QUrl XdgSandbox::writeFile(const QString& relativePath, const QByteArray& conten
     const QString path = root() + QStringLiteral("/files/") + relativePath;
     writeWhole(path, contents);
     return fileUrlFromPath(QFile::encodeName(path));
+}
+
+QUrl XdgSandbox::fileUrl(const QString& relativePath) const {
+    return fileUrlFromPath(QFile::encodeName(root() + QStringLiteral("/files/") + relativePath));
+}
+
+void XdgSandbox::hideApp(const QString& id) {
+    writeWhole(dataHome() + QStringLiteral("/applications/") + id,
+               "[Desktop Entry]\nType=Application\nName=Deleted\nHidden=true\n");
+}
+
+QString XdgSandbox::gioDefault(const QString& type) const {
+    QProcess gio;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    gio.setProcessEnvironment(env);
+    gio.start(QStringLiteral("gio"), {QStringLiteral("mime"), type});
+    if (!gio.waitForFinished(30000))
+        return QStringLiteral("<gio mime did not finish>");
+    // "Default application for “image/png”: pictures.desktop"
+    const QString first = QString::fromUtf8(gio.readAllStandardOutput()).section(u'\n', 0, 0);
+    return first.startsWith(QStringLiteral("Default application for"))
+               ? first.section(QStringLiteral(": "), -1)
+               : QString();
+}
+
+QByteArray XdgSandbox::readBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 QList<QList<QByteArray>> XdgSandbox::recordedLaunches(const QString& id) const {

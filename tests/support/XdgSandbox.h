@@ -62,6 +62,15 @@ public:
 
     // A file below root()/files with the given contents; returns its file URL.
     QUrl writeFile(const QString& relativePath, const QByteArray& contents);
+    // The file URL of root()/files/<relativePath>, whether it exists or not.
+    QUrl fileUrl(const QString& relativePath) const;
+    // data-home/applications/<id>: the user's deletion of a system entry (Hidden=true).
+    void hideApp(const QString& id);
+    // The desktop file ID that GIO's command-line tool, a process of its own,
+    // names as the type's default; empty when it names none.
+    QString gioDefault(const QString& type) const;
+    // The file's bytes; empty when it cannot be read.
+    static QByteArray readBytes(const QString& path);
 
     // Launches recorded for the id, oldest first, each the list of its
     // arguments after the id.
