@@ -1,22 +1,28 @@
 // The app row and its countdown: how many tiles fit, the overflow menu, the default tile and its
 // stop button, names and tab order, the zoomed window's width; the countdown's ticks, pausing for
-// good, the display flow's flags, and the signs of the user's attention that stop it.
+// good, the display flow's flags, and the signs of the user's attention that stop it; texts and
+// symbols that read in a light and a dark palette and grow with the font.
 #include "support/Chooser.h"
 #include "support/TestMain.h"
 
 #include "views/StopTimerButton.h"
+#include "views/WindowDragHandleView.h"
 
 #include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
+
+#include <cmath>
 
 using namespace marvoline;
 using namespace Qt::StringLiterals;
@@ -35,6 +41,50 @@ std::unique_ptr<MainViewController> row(int width, const QList<AppCandidate>& ap
     vc->appContainer->resize(width, 52);
     vc->populateAppButtons(apps, someFile);
     return vc;
+}
+
+// WCAG 2 contrast ratio.
+double contrast(QRgb a, QRgb b) {
+    const auto luminance = [](QRgb rgb) {
+        const auto linear = [](int value) {
+            const double c = value / 255.0;
+            return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(qRed(rgb)) + 0.7152 * linear(qGreen(rgb)) +
+               0.0722 * linear(qBlue(rgb)) + 0.05;
+    };
+    return std::max(luminance(a), luminance(b)) / std::min(luminance(a), luminance(b));
+}
+
+// The best contrast of the text a widget draws against what lies behind it: the pixels that
+// change when its text colour is made transparent are the text's.
+double textContrast(QWidget& window, QWidget* text) {
+    const QRect area(text->mapTo(&window, QPoint()), text->size());
+    const auto image = [&] {
+        return window.grab(area).toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    const QImage shown = image();
+    const QPalette saved = text->palette();
+    QPalette clear = saved;
+    clear.setColor(text->foregroundRole(), Qt::transparent);
+    text->setPalette(clear);
+    const QImage blank = image();
+    text->setPalette(saved);
+    double best = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            best = std::max(best, contrast(shown.pixel(x, y), blank.pixel(x, y)));
+    return best;
+}
+
+// The contrast of a symbol's most opaque pixel on a ground; 0 when it draws nothing.
+double symbolContrast(const QPixmap& symbol, const QColor& ground) {
+    const QImage image = symbol.toImage().convertToFormat(QImage::Format_ARGB32);
+    QRgb ink = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            ink = qAlpha(image.pixel(x, y)) > qAlpha(ink) ? image.pixel(x, y) : ink;
+    return qAlpha(ink) ? contrast(ink, ground.rgb()) : 0;
 }
 
 } // namespace
@@ -328,6 +378,58 @@ private Q_SLOTS:
         if (pauses)
             QTRY_VERIFY(input == u"click" ? preview->hasFocus()
                                           : preview->verticalScrollBar()->value() > 0);
+    }
+
+    // Every text and monochrome symbol reads in a light palette and in a dark one with a mid-grey
+    // for disabled text; a doubled application font enlarges the texts.
+    void readableInEveryPaletteAndFont_data() {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light") << false;
+        QTest::newRow("dark, double font") << true;
+    }
+    void readableInEveryPaletteAndFont() {
+        QFETCH(bool, dark);
+        const QFont font = QApplication::font();
+        QPalette palette = QApplication::style()->standardPalette();
+        for (const auto role : {QPalette::Window, QPalette::Button, QPalette::Base})
+            palette.setColor(role, dark ? QColor(53, 53, 53) : palette.color(role));
+        for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+            palette.setColor(role, dark ? Qt::white : palette.color(role));
+            palette.setColor(QPalette::Disabled, role, dark ? Qt::gray : palette.color(role));
+        }
+        QApplication::setPalette(palette);
+        ChooserWindow c;
+        c.vc->configure({m_sandbox.writeFile(u"read.txt"_s, "1\n")}, true, false);
+        c.vc->showFiles();
+        QVERIFY(QTest::qWaitForWindowExposed(&c.window));
+        MainViewController& vc = *c.vc;
+        vc.pauseTimer(); // no countdown fill behind the default tile's texts
+        const int normal = QFontInfo(vc.ruleButton->font()).pixelSize();
+        if (dark) {
+            QApplication::setFont(QFont(font.family(), int(font.pointSizeF() * 2)));
+            QTRY_VERIFY(QFontInfo(vc.ruleButton->font()).pixelSize() > normal * 1.5);
+            QTRY_VERIFY(QFontInfo(tiles(vc).at(0)->label()->font()).pixelSize() > normal * 1.5);
+            QTRY_VERIFY(QFontInfo(vc.dragHandle->label()->font()).pixelSize() > normal * 1.5);
+        }
+        QList<AppCandidate> versioned = vc.allAppCandidates;
+        versioned.first().version = u"44.1"_s;
+        vc.populateAppButtons(versioned, vc.fileURLs.first());
+        const QList<QWidget*> texts{vc.dragHandle->label(),
+                                    tiles(vc).at(0)->label(),
+                                    tiles(vc).at(0)->versionLabel(),
+                                    tiles(vc).at(1)->label(),
+                                    vc.setDefaultButton,
+                                    vc.ruleButton,
+                                    vc.laterPopUp,
+                                    vc.closeButton};
+        for (QWidget* text : texts)
+            QVERIFY2(textContrast(c.window, text) >= 4.5,
+                     qPrintable(text->property("text").toString()));
+        for (QToolButton* option : {vc.ruleButton, vc.laterPopUp, vc.copyPopUp, vc.shareButton})
+            QVERIFY(symbolContrast(option->icon().pixmap(option->iconSize()),
+                                   palette.color(QPalette::Button)) >= 3);
+        QApplication::setFont(font);
+        QApplication::setPalette(QApplication::style()->standardPalette());
     }
 
     // A tile is 96 wide and overlaps the next by 8; the add button and margins take 112.
