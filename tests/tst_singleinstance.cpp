@@ -4,6 +4,9 @@
 #include "support/PrivateBus.h"
 #include "support/TestMain.h"
 
+#include "main/AppDelegate.h"
+#include "main/LaunchCoordinator.h"
+#include "main/MainViewController.h"
 #include "platform/FilePaths.h"
 #include "platform/dbus/ApplicationService.h"
 #include "platform/dbus/SingleInstance.h"
@@ -152,6 +155,29 @@ private Q_SLOTS:
         QCOMPARE(forward(second, {}), 0);
         QCOMPARE(opened.count(), 1);
         QCOMPARE(activated.count(), 1);
+    }
+
+    // Files given at start show as soon as this process knows it is the one chooser, not at the
+    // launch check half a second later; with nothing usable the program ends.
+    void launchShowsCommandLineFilesAtOnce_data() {
+        QTest::addColumn<bool>("withFile");
+        QTest::newRow("file given") << true;
+        QTest::newRow("nothing usable given") << false;
+    }
+    void launchShowsCommandLineFilesAtOnce() {
+        QFETCH(bool, withFile);
+        const QUrl file = sb.writeFile("launch/shown.txt", "x");
+        AppDelegate delegate;
+        QSignalSpy terminate(&delegate, &AppDelegate::terminateRequested);
+        delegate.applicationWillFinishLaunching({withFile ? localPath(file) : "launch/shown.txt"});
+        LaunchCoordinator launch(delegate);
+        launch.start(connection("launch"));
+        QTRY_COMPARE(launch.role(), Role::Primary);
+        QCOMPARE(delegate.hasShownWindow(), withFile);
+        if (withFile)
+            QCOMPARE(delegate.mainViewController->fileURLs, QList<QUrl>{file});
+        else
+            QTRY_COMPARE(terminate.count(), 1);
     }
 
     void commandLineWithoutFiles_data() {
