@@ -31,8 +31,6 @@ using namespace marvoline::test;
 namespace {
 
 const QUrl someFile = QUrl::fromLocalFile(u"/tmp/x.txt"_s);
-const QString viewerId = u"org.example.Viewer.desktop"_s;
-const QString editorId = u"org.example.Editor.desktop"_s;
 
 // A chooser with no files on show whose row, of the given width, holds the candidates.
 std::unique_ptr<MainViewController> row(int width, const QList<AppCandidate>& apps) {
@@ -166,8 +164,7 @@ private Q_SLOTS:
         QApplication::setActiveWindow(&c.window);
         QVERIFY(QTest::qWaitForWindowActive(&c.window));
         MainViewController& vc = *c.vc;
-        QCOMPARE(QAccessible::queryAccessibleInterface(tiles(vc).at(0))->text(QAccessible::Name),
-                 u"Open with Viewer"_s);
+        // The tiles' names ("Open with Viewer"): tst_e2e_controls, as a screen reader reads them.
         QCOMPARE(vc.stopTimerButton->toolTip(), u"Stop opening with Viewer automatically"_s);
         QCOMPARE(vc.setDefaultButton->text(),
                  u"Always ask with Marvoline for every plain text document"_s);

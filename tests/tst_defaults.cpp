@@ -129,9 +129,7 @@ private Q_SLOTS:
         // lost, the switch is made all the same, and the file is left as it was.
         const QString folder = QFileInfo(sb.preferencesPath()).absolutePath();
         QVERIFY(QDir(folder).removeRecursively());
-        QFile inTheWay(folder);
-        QVERIFY(inTheWay.open(QIODevice::WriteOnly) && inTheWay.write("in the way") == 10);
-        inTheWay.close();
+        sb.writeBytes(folder, "in the way");
         leave("scan.tiff");
         QCOMPARE(sb.gioDefault(u"image/tiff"_s), ownId);
         QCOMPARE(previous("scan.tiff"), u"none"_s);

@@ -16,13 +16,6 @@ using namespace marvoline;
 using namespace Qt::StringLiterals;
 using namespace marvoline::test;
 
-namespace {
-
-const QString viewerId = u"org.example.Viewer.desktop"_s;
-const QString editorId = u"org.example.Editor.desktop"_s;
-
-} // namespace
-
 class TestEndToEnd final : public QObject {
     Q_OBJECT
 

@@ -32,9 +32,6 @@ namespace {
 
 // Text files open with Viewer (the default), Editor or Reader; PNG images with more
 // applications than fit the window as it first appears.
-const QString viewerId = u"org.example.Viewer.desktop"_s;
-const QString editorId = u"org.example.Editor.desktop"_s;
-const QString readerId = u"org.example.Reader.desktop"_s;
 constexpr int kImageApps = 10;
 const QString userText = u"what the user had"_s;
 
@@ -108,12 +105,9 @@ private:
                               QByteArray script) {
         delete vc.findChild<QMenu*>(u"shareMenu"_s);
         QDir(m_bin).removeRecursively();
-        QDir().mkpath(m_bin);
         for (const QString& name : programs) {
-            QFile f(m_bin + u'/' + name);
-            if (!f.open(QIODevice::WriteOnly) || f.write("#!/bin/sh\n" + script) < 0)
-                return {u"(cannot write)"_s};
-            f.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+            XdgSandbox::writeBytes(m_bin + u'/' + name, "#!/bin/sh\n" + script);
+            QFile::setPermissions(m_bin + u'/' + name, QFile::ReadOwner | QFile::ExeOwner);
         }
         qputenv("PATH", QFile::encodeName(m_bin)); // until cleanup()
         vc.onShareTapped(vc.shareButton);

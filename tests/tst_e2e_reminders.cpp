@@ -28,7 +28,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString viewerId = u"org.example.Viewer.desktop"_s;
 const QString agentName = QString::fromLatin1(ReminderAgent::busName);
 const QString notificationService = u"org.freedesktop.Notifications"_s;
 
@@ -75,10 +74,7 @@ bool menuIsOpen(qint64 pid) {
 // A process that has ended but was not reaped yet (the agent's choosers are
 // nobody's children) counts as ended.
 bool processAlive(qint64 pid) {
-    QFile stat(u"/proc/%1/stat"_s.arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray line = stat.read(4096);
+    const QByteArray line = XdgSandbox::readBytes(u"/proc/%1/stat"_s.arg(pid));
     const qsizetype afterName = line.lastIndexOf(')');
     return afterName > 0 && line.mid(afterName + 2, 1) != "Z";
 }
@@ -134,10 +130,8 @@ private:
     }
 
     QStringList recordedNotifications() const {
-        QFile f(notificationsLog());
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        return QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        return QString::fromUtf8(XdgSandbox::readBytes(notificationsLog()))
+            .split(u'\n', Qt::SkipEmptyParts);
     }
 
     void waitUntilAgentIsGone() {

@@ -17,7 +17,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString viewerId = u"org.example.Viewer.desktop"_s;
 const QString ownId = AppRegistry::ownIdentifier();
 
 } // namespace
@@ -33,9 +32,9 @@ public:
         // program is not on the PATH.
         qputenv("XDG_DATA_DIRS", QFile::encodeName(sb.dataDir() + u':' + share()));
         qputenv("PATH", QFile::encodeName(prefix + u"/bin:"_s) + qgetenv("PATH"));
-        sb.addApp(viewerId, u"Viewer"_s, {u"text/plain"_s});
-        sb.writeMimeinfoCache({{u"text/plain"_s, {viewerId}}});
-        sb.writeDefaults({{u"text/plain"_s, viewerId}});
+        sb.addApp(test::viewerId, u"Viewer"_s, {u"text/plain"_s});
+        sb.writeMimeinfoCache({{u"text/plain"_s, {test::viewerId}}});
+        sb.writeDefaults({{u"text/plain"_s, test::viewerId}});
     }
 
 private:
@@ -83,7 +82,8 @@ private Q_SLOTS:
         // GIO found the installed entry: the program wrote none of its own.
         QVERIFY(!QFileInfo::exists(sb.dataHome() + u"/applications/"_s + ownId));
         const QString key = MainViewController::previousDefaultKeyPrefix + u"text/plain"_s;
-        QCOMPARE(PreferencesStore::standard().value(key).toString(), sb.appUrl(viewerId).path());
+        QCOMPARE(PreferencesStore::standard().value(key).toString(),
+                 sb.appUrl(test::viewerId).path());
     }
 };
 

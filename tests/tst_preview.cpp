@@ -32,7 +32,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString viewerId = u"org.example.Viewer.desktop"_s;
 const QStringList viewerTypes = {u"inode/directory"_s, u"application/pdf"_s, u"text/plain"_s,
                                  u"image/png"_s, u"video/mp4"_s};
 
@@ -67,10 +66,8 @@ QByteArray textChunk(const QByteArray& key, const QByteArray& value) {
     return chunk;
 }
 
-bool makeFile(const QString& path, qint64 size = 0) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(QByteArray(size, 'x')) == size;
+void makeFile(const QString& path, qint64 size = 0) {
+    test::XdgSandbox::writeBytes(path, QByteArray(size, 'x'));
 }
 
 bool setModified(const QString& path, qint64 secsSinceEpoch) {
@@ -96,12 +93,12 @@ class TestPreview final : public QObject {
 public:
     explicit TestPreview(test::XdgSandbox& sandbox)
         : m_sandbox(sandbox) {
-        m_sandbox.addApp(viewerId, u"Viewer"_s, viewerTypes);
+        m_sandbox.addApp(test::viewerId, u"Viewer"_s, viewerTypes);
         QMap<QString, QStringList> cache;
         QMap<QString, QString> defaults;
         for (const QString& type : viewerTypes) {
-            cache.insert(type, {viewerId});
-            defaults.insert(type, viewerId);
+            cache.insert(type, {test::viewerId});
+            defaults.insert(type, test::viewerId);
         }
         m_sandbox.writeMimeinfoCache(cache);
         m_sandbox.writeDefaults(defaults);
@@ -200,18 +197,14 @@ private Q_SLOTS:
         struct stat st {};
         QVERIFY(::stat(localPath(clip).constData(), &st) == 0);
         const QByteArray uri = clip.toEncoded();
-        const QString thumbnails = m_sandbox.root() + u"/cache/thumbnails/normal/"_s;
-        QVERIFY(QDir().mkpath(thumbnails));
-        QFile thumbnail(
-            thumbnails +
+        const QString thumbnail =
+            m_sandbox.root() + u"/cache/thumbnails/normal/"_s +
             QString::fromLatin1(QCryptographicHash::hash(uri, QCryptographicHash::Md5).toHex()) +
-            u".png"_s);
-        QVERIFY(thumbnail.open(QIODevice::WriteOnly));
+            u".png"_s;
         // The text chunks go right after the header chunk.
         const QByteArray texts = textChunk("Thumb::URI", uri) +
                                  textChunk("Thumb::MTime", QByteArray::number(qint64(st.st_mtime)));
-        thumbnail.write(encodedImage(128, 72).insert(8 + 25, texts));
-        thumbnail.close();
+        m_sandbox.writeBytes(thumbnail, encodedImage(128, 72).insert(8 + 25, texts));
         GeneralPreviewView withThumbnail;
         withThumbnail.configure(clip, u"video/mp4"_s);
         QCOMPARE(withThumbnail.kind(), GeneralPreviewView::Kind::Thumbnail);
@@ -235,10 +228,10 @@ private Q_SLOTS:
         QFETCH(int, entries);
         QFETCH(QString, lastLine);
         for (int i = 0; i < entries; ++i)
-            QVERIFY(makeFile(m_dir->filePath(u"f%1"_s.arg(i))));
+            makeFile(m_dir->filePath(u"f%1"_s.arg(i)));
         if (entries >= 0) {
-            QVERIFY(makeFile(m_dir->filePath(u".hidden"_s), 100));
-            QVERIFY(makeFile(m_dir->filePath(u".cache/inside"_s), 100));
+            makeFile(m_dir->filePath(u".hidden"_s), 100);
+            makeFile(m_dir->filePath(u".cache/inside"_s), 100);
         }
         const auto [summary, listing] =
             showFolder(m_dir->path() + (entries < 0 ? u"/not-there"_s : u""_s));
@@ -259,7 +252,7 @@ private Q_SLOTS:
         for (const auto& [name, size, time] :
              {std::tuple(u"/a"_s, 1000, older), std::tuple(u"/b"_s, 2000, newest),
               std::tuple(u"/c"_s, 500, older + 60)}) {
-            QVERIFY(makeFile(sub + name, size));
+            makeFile(sub + name, size);
             QVERIFY(setModified(sub + name, time));
         }
         QVERIFY(setModified(sub, older + 120));
@@ -271,7 +264,7 @@ private Q_SLOTS:
 
     void linksAreNotFollowed() {
         QTemporaryDir outside;
-        QVERIFY(makeFile(outside.filePath(u"big"_s), 100000));
+        makeFile(outside.filePath(u"big"_s), 100000);
         const QString sub = m_dir->filePath(u"sub"_s);
         QVERIFY(QDir().mkpath(sub));
         QVERIFY(QFile::link(u".."_s, sub + u"/up"_s));
@@ -289,10 +282,10 @@ private Q_SLOTS:
     }
 
     void unreadableSubfolderIsSkipped() {
-        QVERIFY(makeFile(m_dir->filePath(u"a/one"_s), 10));
-        QVERIFY(makeFile(m_dir->filePath(u"a/two"_s), 20));
-        QVERIFY(makeFile(m_dir->filePath(u"locked/inside"_s), 100));
-        QVERIFY(makeFile(m_dir->filePath(u"z"_s), 5));
+        makeFile(m_dir->filePath(u"a/one"_s), 10);
+        makeFile(m_dir->filePath(u"a/two"_s), 20);
+        makeFile(m_dir->filePath(u"locked/inside"_s), 100);
+        makeFile(m_dir->filePath(u"z"_s), 5);
         const QByteArray path = QFile::encodeName(m_dir->path());
         const QByteArray locked = path + "/locked";
         QVERIFY(::chmod(path.constData(), 0755) == 0 && ::chmod(locked.constData(), 0) == 0);
@@ -333,8 +326,9 @@ private Q_SLOTS:
         QWidget* target = vc.previewContainer->childAt(where);
         QVERIFY(target && vc.previewView && vc.previewView->isAncestorOf(target));
         QTest::mouseDClick(target, Qt::LeftButton, {}, target->mapFrom(vc.previewContainer, where));
-        QTRY_COMPARE(m_sandbox.recordedLaunches(viewerId).size(), 1);
-        QCOMPARE(m_sandbox.recordedLaunches(viewerId).first(), QList<QByteArray>{localPath(url)});
+        QTRY_COMPARE(m_sandbox.recordedLaunches(test::viewerId).size(), 1);
+        QCOMPARE(m_sandbox.recordedLaunches(test::viewerId).first(),
+                 QList<QByteArray>{localPath(url)});
     }
 
 private:

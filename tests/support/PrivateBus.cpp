@@ -7,26 +7,16 @@
 
 namespace marvoline::test {
 
-namespace {
-
-void writeText(const QString& path, const QByteArray& text) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size())
-        qFatal("private bus: cannot write %s", qPrintable(path));
-}
-
-} // namespace
-
 PrivateBus::PrivateBus(XdgSandbox& sandbox)
     : m_sandbox(sandbox) {
     const QByteArray root = QFile::encodeName(sandbox.root());
     QDir().mkpath(sandbox.dataDir() + QStringLiteral("/dbus-1/services"));
-    writeText(sandbox.root() + QStringLiteral("/bus.conf"),
-              "<busconfig><type>session</type><listen>unix:dir=" + root + "</listen><servicedir>" +
-                  root +
-                  "/data/dbus-1/services</servicedir><policy context='default'>"
-                  "<allow send_destination='*' eavesdrop='true'/><allow eavesdrop='true'/>"
-                  "<allow own='*'/></policy></busconfig>\n");
+    XdgSandbox::writeBytes(
+        sandbox.root() + QStringLiteral("/bus.conf"),
+        "<busconfig><type>session</type><listen>unix:dir=" + root + "</listen><servicedir>" + root +
+            "/data/dbus-1/services</servicedir><policy context='default'>"
+            "<allow send_destination='*' eavesdrop='true'/><allow eavesdrop='true'/>"
+            "<allow own='*'/></policy></busconfig>\n");
     m_daemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_daemon.start(QStringLiteral("dbus-daemon"),
                    {QStringLiteral("--config-file=") + sandbox.root() + QStringLiteral("/bus.conf"),
@@ -55,9 +45,10 @@ QUrl PrivateBus::addSlowApp(const QString& id, const QString& name, const QStrin
     QByteArray exec;
     for (const QString& word : words)
         exec += " \"" + word.toUtf8() + '"';
-    writeText(m_sandbox.dataDir() + QStringLiteral("/dbus-1/services/") + id.chopped(8) +
-                  QStringLiteral(".service"),
-              "[D-BUS Service]\nName=" + id.chopped(8).toUtf8() + "\nExec=" + exec.mid(1) + '\n');
+    XdgSandbox::writeBytes(m_sandbox.dataDir() + QStringLiteral("/dbus-1/services/") +
+                               id.chopped(8) + QStringLiteral(".service"),
+                           "[D-BUS Service]\nName=" + id.chopped(8).toUtf8() +
+                               "\nExec=" + exec.mid(1) + '\n');
     return m_sandbox.addApp(id, name, mimeTypes, {QStringLiteral("DBusActivatable=true")});
 }
 

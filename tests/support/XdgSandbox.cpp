@@ -9,19 +9,9 @@
 #include <QProcess>
 #include <QtGlobal>
 
-#include <algorithm>
-
 namespace marvoline::test {
 
 namespace {
-
-void writeWhole(const QString& path, const QByteArray& contents) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("sandbox: cannot write %s", qPrintable(path));
-    f.write(contents);
-}
 
 // Writes its arguments, NUL-terminated, into one new file per launch.
 constexpr char recorderScript[] = R"(#!/bin/sh
@@ -45,7 +35,7 @@ XdgSandbox::XdgSandbox()
         r.mkpath(QString::fromLatin1(sub));
     QFile::link(QStringLiteral("/usr/share/mime"), dataDir() + QStringLiteral("/mime"));
 
-    writeWhole(recorderPath(), recorderScript);
+    writeBytes(recorderPath(), recorderScript);
     QFile::setPermissions(recorderPath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                               QFile::ReadGroup | QFile::ExeGroup);
 
@@ -76,7 +66,7 @@ QUrl XdgSandbox::addApp(const QString& id, const QString& name, const QStringLis
 }
 
 QUrl XdgSandbox::addRawDesktopFile(const QString& id, const QByteArray& contents) {
-    writeWhole(applicationsDir() + QLatin1Char('/') + id, contents);
+    writeBytes(applicationsDir() + QLatin1Char('/') + id, contents);
     return appUrl(id);
 }
 
@@ -88,38 +78,30 @@ void XdgSandbox::writeMimeinfoCache(const QMap<QString, QStringList>& associatio
     QByteArray text = "[MIME Cache]\n";
     for (auto it = associations.cbegin(); it != associations.cend(); ++it)
         text += it.key().toUtf8() + '=' + it.value().join(QLatin1Char(';')).toUtf8() + ";\n";
-    writeWhole(applicationsDir() + QStringLiteral("/mimeinfo.cache"), text);
+    writeBytes(applicationsDir() + QStringLiteral("/mimeinfo.cache"), text);
 }
 
 void XdgSandbox::writeDefaults(const QMap<QString, QString>& defaults) {
     QByteArray text = "[Default Applications]\n";
     for (auto it = defaults.cbegin(); it != defaults.cend(); ++it)
         text += it.key().toUtf8() + '=' + it.value().toUtf8() + ";\n";
-    writeWhole(configHome() + QStringLiteral("/mimeapps.list"), text);
+    writeBytes(configHome() + QStringLiteral("/mimeapps.list"), text);
 }
 
 void XdgSandbox::addMetainfo(const QString& desktopId, const QStringList& releaseVersions) {
-    QString base = desktopId;
-    base.chop(int(qstrlen(".desktop")));
-    QByteArray text =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<component type=\"desktop-application\">\n"
-        "  <id>" +
-        base.toUtf8() +
-        "</id>\n"
-        "  <launchable type=\"desktop-id\">" +
-        desktopId.toUtf8() +
-        "</launchable>\n"
-        "  <releases>\n";
+    const QString base = desktopId.chopped(int(qstrlen(".desktop")));
+    QByteArray releases;
     for (const QString& v : releaseVersions)
-        text += "    <release version=\"" + v.toUtf8() + "\" date=\"2024-01-01\"/>\n";
-    text += "  </releases>\n</component>\n";
-    writeWhole(dataDir() + QStringLiteral("/metainfo/") + base + QStringLiteral(".metainfo.xml"),
-               text);
+        releases += "<release version='" + v.toUtf8() + "' date='2024-01-01'/>";
+    writeBytes(dataDir() + QStringLiteral("/metainfo/") + base + QStringLiteral(".metainfo.xml"),
+               "<component type='desktop-application'><id>" + base.toUtf8() +
+                   "</id><launchable type='desktop-id'>" + desktopId.toUtf8() +
+                   "</launchable><releases>" + releases + "</releases></component>\n");
 }
 
 QUrl XdgSandbox::writeFile(const QString& relativePath, const QByteArray& contents) {
     const QString path = root() + QStringLiteral("/files/") + relativePath;
-    writeWhole(path, contents);
+    writeBytes(path, contents);
     return fileUrlFromPath(QFile::encodeName(path));
 }
 
@@ -128,7 +110,7 @@ QUrl XdgSandbox::fileUrl(const QString& relativePath) const {
 }
 
 void XdgSandbox::hideApp(const QString& id) {
-    writeWhole(dataHome() + QStringLiteral("/applications/") + id,
+    writeBytes(dataHome() + QStringLiteral("/applications/") + id,
                "[Desktop Entry]\nType=Application\nName=Deleted\nHidden=true\n");
 }
 
@@ -147,6 +129,13 @@ QString XdgSandbox::gioDefault(const QString& type) const {
                : QString();
 }
 
+void XdgSandbox::writeBytes(const QString& path, const QByteArray& contents) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(contents) != contents.size())
+        qFatal("sandbox: cannot write %s", qPrintable(path));
+}
+
 QByteArray XdgSandbox::readBytes(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -154,16 +143,11 @@ QByteArray XdgSandbox::readBytes(const QString& path) {
 
 QList<QList<QByteArray>> XdgSandbox::recordedLaunches(const QString& id) const {
     QDir dir(recordsDir());
-    QStringList names = dir.entryList({id + QStringLiteral(".*")}, QDir::Files, QDir::Name);
-    names.erase(
-        std::remove_if(names.begin(), names.end(),
-                       [](const QString& n) { return n.endsWith(QStringLiteral(".part")); }),
-        names.end());
     QList<QList<QByteArray>> launches;
-    for (const QString& n : names) {
+    for (const QString& n : dir.entryList({id + QStringLiteral(".*")}, QDir::Files, QDir::Name)) {
         QFile f(dir.filePath(n));
-        if (!f.open(QIODevice::ReadOnly))
-            continue;
+        if (n.endsWith(QStringLiteral(".part")) || !f.open(QIODevice::ReadOnly))
+            continue; // still being written
         QList<QByteArray> args = f.readAll().split('\0');
         if (!args.isEmpty() && args.last().isEmpty())
             args.removeLast();

@@ -10,6 +10,11 @@
 
 namespace marvoline::test {
 
+// The test applications most tests offer.
+inline const QString viewerId = QStringLiteral("org.example.Viewer.desktop");
+inline const QString editorId = QStringLiteral("org.example.Editor.desktop");
+inline const QString readerId = QStringLiteral("org.example.Reader.desktop");
+
 // A private freedesktop environment for one test process: HOME and every XDG
 // variable point below a temporary folder, the MIME database is linked from
 // /usr/share/mime, and applications are desktop entries written by the test
@@ -71,6 +76,8 @@ public:
     QString gioDefault(const QString& type) const;
     // The file's bytes; empty when it cannot be read.
     static QByteArray readBytes(const QString& path);
+    // Writes the file whole, with its folders; ends the test when it cannot.
+    static void writeBytes(const QString& path, const QByteArray& contents);
 
     // Launches recorded for the id, oldest first, each the list of its
     // arguments after the id.
