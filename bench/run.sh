@@ -24,6 +24,8 @@ hyperfine --warmup 3 --runs 30 -N --export-json "$out/startup.json" \
     "$bin/bench_minimal_window" \
     "$bin/bench_chooser_probe paint $file" \
     "$bin/bench_chooser_probe tick $file"
+# The ratios, with the three commands taking turns (hyperfine runs one after the other).
+python3 bench/interleaved.py "$bin" "$file" "$out/startup-interleaved.json" | tee "$out/startup-interleaved.txt"
 for mode in paint tick; do
     /usr/bin/time -v "$bin/bench_chooser_probe" $mode "$file" 2>&1 >/dev/null |
         grep -E "Maximum resident|Elapsed" | sed "s/^/$mode: /"
