@@ -84,6 +84,15 @@ public:
                   "<components>" + component("x", "<release version='1'/>") +
                       "<component><launchable type='desktop-id'>launched.desktop</launchable>"
                       "<releases><release version='4'/></releases></component></components>");
+        // A development snapshot counts only when there is nothing else.
+        const QByteArray snapshot = "<release version='2.0' type='development' date='2024-01-01'/>";
+        for (const auto& [id, releases] : QList<QPair<QString, QByteArray>>{
+                 {"dev-and-stable", snapshot + "<release version='1.0'/>"},
+                 {"dev-only", snapshot}}) {
+            sb.addApp(id + ".desktop", id);
+            raw.write(sb.dataDir() + "/metainfo/" + id + ".metainfo.xml",
+                      component(id.toUtf8(), releases));
+        }
         sb.addApp("unversioned.desktop", "Unversioned");
         sb.addApp("broken-xml.desktop", "Broken XML");
         raw.write(sb.dataDir() + "/metainfo/broken-xml.metainfo.xml",
@@ -149,11 +158,11 @@ private Q_SLOTS:
         // Same dates: the highest version; else the latest date, whatever the version; broken
         // XML: none.
         QStringList versions;
-        for (const char* id :
-             {"same-date", "org.example.Odd", "launched", "unversioned", "broken-xml"})
+        for (const char* id : {"same-date", "org.example.Odd", "launched", "dev-and-stable",
+                               "dev-only", "unversioned", "broken-xml"})
             versions << registry.shortVersion(sb.appUrl(QString::fromLatin1(id) + ".desktop"))
                             .value_or("-");
-        QCOMPARE(versions, (QStringList{"3.10", "0.7", "4", "-", "-"}));
+        QCOMPARE(versions, (QStringList{"3.10", "0.7", "4", "1.0", "2.0", "-", "-"}));
     }
 
     void icons() {
