@@ -325,19 +325,22 @@ private Q_SLOTS:
     // the pane, like a dialog, is not the pane.
     void signsOfAttention_data() {
         QTest::addColumn<QString>("input");
-        QTest::addColumn<bool>("onRow"); // else on the preview pane's centre
+        QTest::addColumn<QString>("where"); // the preview pane's centre, top or right edge; the row
         QTest::addColumn<bool>("pauses");
-        QTest::newRow("click") << u"click"_s << false << true;
-        QTest::newRow("click on the app row") << u"click"_s << true << false;
-        QTest::newRow("right click") << u"right click"_s << false << false;
-        QTest::newRow("click in another window") << u"other window"_s << false << false;
-        QTest::newRow("wheel") << u"wheel"_s << false << true;
-        QTest::newRow("wheel over the app row") << u"wheel"_s << true << false;
-        QTest::newRow("key") << u"key"_s << false << true;
+        QTest::newRow("click") << u"click"_s << u"centre"_s << true;
+        QTest::newRow("click on the app row") << u"click"_s << u"row"_s << false;
+        // The pane's top line and the line just right of it are outside it.
+        QTest::newRow("click on the top edge") << u"click"_s << u"top"_s << false;
+        QTest::newRow("click right of the pane") << u"click"_s << u"right"_s << false;
+        QTest::newRow("right click") << u"right click"_s << u"centre"_s << false;
+        QTest::newRow("click in another window") << u"other window"_s << u"centre"_s << false;
+        QTest::newRow("wheel") << u"wheel"_s << u"centre"_s << true;
+        QTest::newRow("wheel over the app row") << u"wheel"_s << u"row"_s << false;
+        QTest::newRow("key") << u"key"_s << u"centre"_s << true;
     }
     void signsOfAttention() {
         QFETCH(QString, input);
-        QFETCH(bool, onRow);
+        QFETCH(QString, where);
         QFETCH(bool, pauses);
         // A chooser in a shown window with a running countdown, its preview a text that scrolls.
         ChooserWindow c;
@@ -347,8 +350,13 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&c.window));
         c.vc->startTimer({}, std::nullopt);
         QWidget* pane = c.vc->previewContainer;
-        const QPoint point = onRow ? c.vc->appContainer->mapTo(&c.window, QPoint(5, 5))
-                                   : pane->mapTo(&c.window, pane->rect().center());
+        const QPoint centre = pane->rect().center();
+        const QPoint point =
+            where == u"row"
+                ? c.vc->appContainer->mapTo(&c.window, QPoint(5, 5))
+                : pane->mapTo(&c.window, where == u"top"     ? QPoint(centre.x(), 0)
+                                         : where == u"right" ? QPoint(pane->width(), centre.y())
+                                                             : centre);
         QLineEdit other;
         if (input == u"wheel") {
             QWidget* target = c.window.childAt(point);
