@@ -11,6 +11,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -351,12 +352,11 @@ private Q_SLOTS:
         c.vc->startTimer({}, std::nullopt);
         QWidget* pane = c.vc->previewContainer;
         const QPoint centre = pane->rect().center();
-        const QPoint point =
-            where == u"row"
-                ? c.vc->appContainer->mapTo(&c.window, QPoint(5, 5))
-                : pane->mapTo(&c.window, where == u"top"     ? QPoint(centre.x(), 0)
-                                         : where == u"right" ? QPoint(pane->width(), centre.y())
-                                                             : centre);
+        const QHash<QString, QPoint> inPane{{u"centre"_s, centre},
+                                            {u"top"_s, {centre.x(), 0}},
+                                            {u"right"_s, {pane->width(), centre.y()}}};
+        const QPoint point = where == u"row" ? c.vc->appContainer->mapTo(&c.window, QPoint(5, 5))
+                                             : pane->mapTo(&c.window, inPane.value(where));
         QLineEdit other;
         if (input == u"wheel") {
             QWidget* target = c.window.childAt(point);
