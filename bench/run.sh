@@ -15,11 +15,14 @@ if [[ -z "$file" ]]; then
     file="$(mktemp -d)/sample.pdf"
     printf '%%PDF-1.4\n1 0 obj<</Type/Catalog/Pages 2 0 R>>endobj\n2 0 obj<</Type/Pages/Kids[]/Count 0>>endobj\ntrailer<</Root 1 0 R>>\n%%%%EOF\n' > "$file"
 fi
+# Memory also for a file the PDF preview does not take.
+text="$(mktemp -d)/sample.txt"
+printf 'A line of plain text.\n' > "$text"
 
 # A private X server and session bus, so no running chooser takes the files.
 xvfb-run -a -s "-screen 0 1280x800x24" dbus-run-session -- bash -c '
 set -e
-bin="$1"; file="$2"; out="$3"
+bin="$1"; file="$2"; out="$3"; text="$4"
 hyperfine --warmup 3 --runs 30 -N --export-json "$out/startup.json" \
     "$bin/bench_minimal_window" \
     "$bin/bench_chooser_probe paint $file" \
@@ -30,9 +33,11 @@ for mode in paint tick; do
     /usr/bin/time -v "$bin/bench_chooser_probe" $mode "$file" 2>&1 >/dev/null |
         grep -E "Maximum resident|Elapsed" | sed "s/^/$mode: /"
 done | tee "$out/memory.txt"
+/usr/bin/time -v "$bin/bench_chooser_probe" paint "$text" 2>&1 >/dev/null | grep -E "Maximum resident" |
+    sed "s/^/paint, plain text: /" | tee -a "$out/memory.txt"
 /usr/bin/time -v "$bin/bench_minimal_window" 2>&1 >/dev/null | grep -E "Maximum resident" |
     sed "s/^/minimal: /" | tee -a "$out/memory.txt"
-' _ "$bin" "$file" "$out"
+' _ "$bin" "$file" "$out" "$text"
 
 "$bin/bench_candidates" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
     | tee "$out/candidates-generated.txt"
