@@ -10,13 +10,15 @@ bin=build/release/bench
 out=bench/results
 mkdir -p "$out"
 
+scratch="$(mktemp -d)"
+trap 'rm -rf "$scratch"' EXIT
 file="${1:-}"
 if [[ -z "$file" ]]; then
-    file="$(mktemp -d)/sample.pdf"
+    file="$scratch/sample.pdf"
     printf '%%PDF-1.4\n1 0 obj<</Type/Catalog/Pages 2 0 R>>endobj\n2 0 obj<</Type/Pages/Kids[]/Count 0>>endobj\ntrailer<</Root 1 0 R>>\n%%%%EOF\n' > "$file"
 fi
 # Memory also for a file the PDF preview does not take.
-text="$(mktemp -d)/sample.txt"
+text="$scratch/sample.txt"
 printf 'A line of plain text.\n' > "$text"
 
 # A private X server and session bus, so no running chooser takes the files.
