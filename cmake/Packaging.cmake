@@ -25,9 +25,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded as plugins or data, so dpkg-shlibdeps cannot see them: the SVG icon
 # engine and image plugin, the MIME database.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, shared-mime-info")
-# The Wayland plugin for Wayland sessions; the trigger that indexes the desktop
-# entry's types for GIO; the icon theme the icon lives in.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, desktop-file-utils, hicolor-icon-theme")
+# The Wayland plugin for Wayland sessions; the icon theme the icon lives in; a
+# font with the colour emoji that mark folders and files in the folder listing.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, hicolor-icon-theme, fonts-noto-color-emoji")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xdg-utils")
 
 # The autostart entry is the administrator's to change.

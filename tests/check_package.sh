@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a configured build folder and checks what it
 # declares (dpkg-deb --info) and what it holds (dpkg-deb --contents); then
-# unpacks it into a private XDG tree, where GIO must list its desktop entry for
-# PDF files, and asks apt whether it would install here.
+# unpacks it into a private XDG tree, where GIO must not take its desktop entry
+# as the default for PDF files until `gio mime` makes it one, and asks apt
+# whether it would install here.
 #   tests/check_package.sh BUILD_DIR
 set -euo pipefail
 build="$(cd "$1" && pwd)"
@@ -33,6 +34,8 @@ has_dependency() { grep -Eq "(^|, )$(sed 's/[+.]/\\&/g' <<<"$1")( |,|$)" <<<"$de
 for want in libqt6svg6 shared-mime-info; do
     has_dependency "$want" || fail "Depends lacks $want"
 done
+# The folder listing's markers are colour emoji.
+grep -q 'fonts-noto-color-emoji' <<<"$(field Recommends)" || fail "Recommends lacks fonts-noto-color-emoji"
 # A -dev package or a build tool has no place among them.
 grep -Eq -- '-dev( |,|$)|cmake|g\+\+' <<<"$depends" && fail "Depends names a build package"
 
@@ -83,15 +86,27 @@ update-desktop-database -q "$root/usr/share/applications"
 sandbox="$work/xdg"
 mkdir -p "$sandbox"/{home,data,data-home,config,config-dirs,state,cache}
 ln -s /usr/share/mime "$sandbox/data/mime"
-listed="$(env -i PATH="$root/usr/bin:$PATH" HOME="$sandbox/home" LC_ALL=C.UTF-8 \
-    XDG_DATA_DIRS="$sandbox/data:$root/usr/share" XDG_DATA_HOME="$sandbox/data-home" \
-    XDG_CONFIG_HOME="$sandbox/config" XDG_CONFIG_DIRS="$sandbox/config-dirs" \
-    XDG_STATE_HOME="$sandbox/state" XDG_CACHE_HOME="$sandbox/cache" \
-    XDG_CURRENT_DESKTOP=marvoline-test GIO_USE_VFS=local \
-    gio mime application/pdf 2>&1)" || true
+in_sandbox() {
+    env -i PATH="$root/usr/bin:$PATH" HOME="$sandbox/home" LC_ALL=C.UTF-8 \
+        XDG_DATA_DIRS="$sandbox/data:$root/usr/share" XDG_DATA_HOME="$sandbox/data-home" \
+        XDG_CONFIG_HOME="$sandbox/config" XDG_CONFIG_DIRS="$sandbox/config-dirs" \
+        XDG_STATE_HOME="$sandbox/state" XDG_CACHE_HOME="$sandbox/cache" \
+        XDG_CURRENT_DESKTOP=marvoline-test GIO_USE_VFS=local "$@" 2>&1
+}
+# Installed, it is the default of nothing and named for no type (tst_install
+# compares every type against a copy of the system's entries)...
+listed="$(in_sandbox gio mime application/pdf)" || true
 echo "$listed"
-grep -q 'org\.marvoline\.Marvoline\.desktop' <<<"$listed" ||
-    fail "gio mime application/pdf does not list the package's desktop entry"
+grep -q 'org\.marvoline\.Marvoline\.desktop' <<<"$listed" &&
+    fail "the package's desktop entry takes PDF files on install"
+grep -q '^MimeType' "$root/usr/share/applications/org.marvoline.Marvoline.desktop" &&
+    fail "the desktop entry names types"
+# ... until the user makes it a type's default.
+in_sandbox gio mime application/pdf org.marvoline.Marvoline.desktop >/dev/null ||
+    fail "gio mime cannot make the package's desktop entry a default"
+listed="$(in_sandbox gio mime application/pdf)" || true
+grep -q '^Default application for .*: org\.marvoline\.Marvoline\.desktop$' <<<"$listed" ||
+    fail "gio mime application/pdf does not name the package's desktop entry as default: $listed"
 QT_QPA_PLATFORM=offscreen "$root/usr/bin/marvoline" --version >/dev/null 2>&1 </dev/null ||
     fail "the packaged executable does not run"
 

@@ -1,14 +1,17 @@
-// The installed program: `cmake --install` into a temporary prefix, then the installed executable
-// runs on a file in a sandbox whose XDG_DATA_DIRS includes the prefix's share folder, on a real
-// X server.
+// The installed program: `cmake --install` into a temporary prefix, then GIO's
+// defaults compared with and without it over a copy of the system's desktop
+// entries, and the installed executable run on a file in a sandbox whose
+// XDG_DATA_DIRS includes the prefix's share folder, on a real X server.
 #include "support/TestMain.h"
 #include "support/X11Desktop.h"
 
 #include "main/MainViewController.h"
 #include "platform/AppRegistry.h"
+#include "platform/Platform.h"
 #include "platform/PreferencesStore.h"
 
 #include <QCheckBox>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QToolButton>
 
@@ -18,6 +21,88 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString ownId = AppRegistry::ownIdentifier();
+
+// The types an earlier desktop entry named, each of which installing then took
+// over on desktops without a mimeapps.list of their own, and the types a user
+// meets first.
+const QStringList typesAtRisk = {
+    u"inode/directory"_s,
+    u"application/pdf"_s,
+    u"application/postscript"_s,
+    u"application/rtf"_s,
+    u"application/msword"_s,
+    u"application/vnd.openxmlformats-officedocument.wordprocessingml.document"_s,
+    u"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet"_s,
+    u"application/vnd.openxmlformats-officedocument.presentationml.presentation"_s,
+    u"application/vnd.oasis.opendocument.text"_s,
+    u"application/vnd.oasis.opendocument.spreadsheet"_s,
+    u"application/vnd.oasis.opendocument.presentation"_s,
+    u"application/epub+zip"_s,
+    u"text/plain"_s,
+    u"text/markdown"_s,
+    u"text/html"_s,
+    u"text/csv"_s,
+    u"text/xml"_s,
+    u"application/xml"_s,
+    u"application/json"_s,
+    u"text/x-csrc"_s,
+    u"text/x-c++src"_s,
+    u"text/x-python"_s,
+    u"application/x-shellscript"_s,
+    u"image/png"_s,
+    u"image/jpeg"_s,
+    u"image/gif"_s,
+    u"image/tiff"_s,
+    u"image/webp"_s,
+    u"image/bmp"_s,
+    u"image/svg+xml"_s,
+    u"image/heic"_s,
+    u"application/zip"_s,
+    u"application/x-tar"_s,
+    u"application/gzip"_s,
+    u"application/x-compressed-tar"_s,
+    u"application/x-7z-compressed"_s,
+    u"application/x-rar"_s,
+    u"audio/mpeg"_s,
+    u"audio/ogg"_s,
+    u"audio/flac"_s,
+    u"audio/x-wav"_s,
+    u"audio/mp4"_s,
+    u"video/mp4"_s,
+    u"video/x-matroska"_s,
+    u"video/webm"_s,
+    u"video/quicktime"_s,
+    u"video/x-msvideo"_s};
+
+// The MimeType list of a desktop entry.
+QStringList declaredTypes(const QString& entryPath) {
+    for (const QByteArray& line : test::XdgSandbox::readBytes(entryPath).split('\n')) {
+        if (line.startsWith("MimeType="))
+            return QString::fromUtf8(line.mid(9)).split(u';', Qt::SkipEmptyParts);
+    }
+    return {};
+}
+
+// Copies the desktop entries below a folder, but no mimeapps.list: the copy
+// stands for a desktop that ships none.
+void copyEntries(const QString& from, const QString& to) {
+    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (path.endsWith(u"mimeapps.list"_s))
+            continue;
+        test::XdgSandbox::writeBytes(to + path.mid(from.size()), test::XdgSandbox::readBytes(path));
+    }
+}
+
+// What the package manager's trigger (and `cmake --install`) runs: GIO reads a
+// folder's associations from the cache it writes.
+bool indexEntries(const QString& folder) {
+    QProcess index;
+    index.start(u"update-desktop-database"_s, {u"-q"_s, folder});
+    return index.waitForFinished(30000) && index.exitStatus() == QProcess::NormalExit &&
+           index.exitCode() == 0;
+}
 
 } // namespace
 
@@ -30,19 +115,22 @@ public:
         // Before the first GIO call of this process: the registry then sees the
         // installed entry as the desktop would. GIO passes over entries whose
         // program is not on the PATH.
-        qputenv("XDG_DATA_DIRS", QFile::encodeName(sb.dataDir() + u':' + share()));
+        qputenv("XDG_DATA_DIRS",
+                QFile::encodeName(sb.dataDir() + u':' + share() + u':' + systemShare()));
         qputenv("PATH", QFile::encodeName(prefix + u"/bin:"_s) + qgetenv("PATH"));
         sb.addApp(test::viewerId, u"Viewer"_s, {u"text/plain"_s});
         sb.writeMimeinfoCache({{u"text/plain"_s, {test::viewerId}}});
-        sb.writeDefaults({{u"text/plain"_s, test::viewerId}});
     }
 
 private:
     test::XdgSandbox& sb;
     const QString prefix = sb.root() + u"/prefix"_s;
     test::WindowManager wm;
+    bool indexed = false;
 
     QString share() const { return prefix + u"/share"_s; }
+    // A copy of the system's desktop entries, with a PDF reader of the test's.
+    QString systemShare() const { return sb.root() + u"/system-share"_s; }
 
 private Q_SLOTS:
     void initTestCase() {
@@ -57,11 +145,80 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(
             prefix + u"/etc/xdg/autostart/org.marvoline.Marvoline.Reminders.desktop"_s));
         QVERIFY2(wm.start(), "needs an X server with openbox (run under xvfb-run)");
+
+        const QString apps = systemShare() + u"/applications"_s;
+        copyEntries(u"/usr/share/applications"_s, apps);
+        test::XdgSandbox::writeBytes(apps + u'/' + test::readerId,
+                                     "[Desktop Entry]\nType=Application\nName=Reader\nExec=" +
+                                         QFile::encodeName(sb.recorderPath()) +
+                                         " reader %F\nMimeType=application/pdf;text/plain;\n");
+        QVERIFY(QFile::link(u"/usr/share/mime"_s, systemShare() + u"/mime"_s));
+        indexed = indexEntries(apps) && indexEntries(share() + u"/applications"_s);
+    }
+
+    // GIO's default for every type at risk is the same with the installed
+    // program as without it, whether or not the desktop ships a mimeapps.list.
+    void installingChangesNoDefault_data() {
+        QTest::addColumn<QByteArray>("desktopList");
+        QTest::newRow("no desktop mimeapps.list") << QByteArray();
+        QTest::newRow("the desktop's own mimeapps.list")
+            << "[Default Applications]\ntext/plain=" + test::readerId.toUtf8() + ";\n";
+    }
+    void installingChangesNoDefault() {
+        if (!indexed)
+            QSKIP("needs update-desktop-database (desktop-file-utils), as a desktop has");
+        QFETCH(QByteArray, desktopList);
+        const QString list = systemShare() + u"/applications/mimeapps.list"_s;
+        QFile::remove(list);
+        if (!desktopList.isEmpty())
+            test::XdgSandbox::writeBytes(list, desktopList);
+
+        // Also any type the installed entry names now.
+        QStringList types = typesAtRisk + declaredTypes(share() + u"/applications/"_s + ownId);
+        types.removeDuplicates();
+        // Where installing puts the program comes first, as /usr/local before /usr.
+        const QString without = systemShare();
+        const QString with = share() + u':' + systemShare();
+        QStringList changed;
+        int hadDefault = 0;
+        for (const QString& type : std::as_const(types)) {
+            const QString before = sb.gioDefault(type, without);
+            const QString after = sb.gioDefault(type, with);
+            hadDefault += before.isEmpty() ? 0 : 1;
+            if (before != after) {
+                changed.append(u"%1: %2 -> %3"_s.arg(type, before.isEmpty() ? u"none"_s : before,
+                                                     after.isEmpty() ? u"none"_s : after));
+            }
+        }
+        qInfo("%lld types compared, %d with a default before installing, %lld changed",
+              qlonglong(types.size()), hadDefault, qlonglong(changed.size()));
+        QVERIFY2(changed.isEmpty(), qPrintable(changed.join(u"; "_s)));
+        // The comparison saw the system's entries and the desktop's list.
+        QCOMPARE(sb.gioDefault(u"application/pdf"_s, without), test::readerId);
+        if (!desktopList.isEmpty())
+            QCOMPARE(sb.gioDefault(u"text/plain"_s, without), test::readerId);
+        QFile::remove(list);
+    }
+
+    // Not the default of anything, the installed program is still among every
+    // application a file manager lists, and `gio mime` makes it a default.
+    void chosenByHandOnly() {
+        bool listed = false;
+        for (const InstalledApp& app : platform::registry().allApplications())
+            listed = listed || (app.identifier == ownId && app.url.path().startsWith(share()));
+        QVERIFY(listed);
+
+        QProcess gio;
+        gio.start(u"gio"_s, {u"mime"_s, u"application/pdf"_s, ownId});
+        QVERIFY(gio.waitForFinished(30000));
+        QCOMPARE(gio.exitCode(), 0);
+        QCOMPARE(sb.gioDefault(u"application/pdf"_s), ownId);
     }
 
     // The installed chooser made the default by its check box: GIO names it
     // afterwards, and the default it replaced is remembered.
     void setAsDefaultFromTheInstalledProgram() {
+        sb.writeDefaults({{u"text/plain"_s, test::viewerId}});
         const QUrl file = sb.writeFile(u"install/notes.txt"_s, "notes\n");
         const QString program = prefix + u"/bin/marvoline"_s;
         test::ChooserProcess chooser(program, {file});

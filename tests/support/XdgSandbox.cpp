@@ -114,10 +114,12 @@ void XdgSandbox::hideApp(const QString& id) {
                "[Desktop Entry]\nType=Application\nName=Deleted\nHidden=true\n");
 }
 
-QString XdgSandbox::gioDefault(const QString& type) const {
+QString XdgSandbox::gioDefault(const QString& type, const QString& dataDirs) const {
     QProcess gio;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    if (!dataDirs.isEmpty())
+        env.insert(QStringLiteral("XDG_DATA_DIRS"), dataDirs);
     gio.setProcessEnvironment(env);
     gio.start(QStringLiteral("gio"), {QStringLiteral("mime"), type});
     if (!gio.waitForFinished(30000))

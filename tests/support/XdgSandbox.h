@@ -72,8 +72,9 @@ public:
     // data-home/applications/<id>: the user's deletion of a system entry (Hidden=true).
     void hideApp(const QString& id);
     // The desktop file ID that GIO's command-line tool, a process of its own,
-    // names as the type's default; empty when it names none.
-    QString gioDefault(const QString& type) const;
+    // names as the type's default; empty when it names none. dataDirs, when
+    // given, stands for XDG_DATA_DIRS in that process.
+    QString gioDefault(const QString& type, const QString& dataDirs = {}) const;
     // The file's bytes; empty when it cannot be read.
     static QByteArray readBytes(const QString& path);
     // Writes the file whole, with its folders; ends the test when it cannot.
