@@ -1,16 +1,20 @@
 // End to end on a real X server with a window manager and a private session
-// bus: a second launch hands its files over and brings the chooser back to the
-// front, and the countdown runs out and opens them with the default. The
-// countdown also runs with the chooser as a native client of a headless
-// Wayland compositor (support/with-weston.sh).
+// bus: the window appears once, whole and on the screen, at any scale; a second
+// launch hands its files over and brings the chooser back to the front, and the
+// countdown runs out and opens them with the default. The first frame and the
+// countdown also run with the chooser as a native client of a headless Wayland
+// compositor (support/with-weston.sh).
 #include "support/Chooser.h"
 #include "support/TestMain.h"
 #include "support/X11Desktop.h"
 
+#include "main/AppDelegate.h"
 #include "platform/FilePaths.h"
 
+#include <QCheckBox>
 #include <QGuiApplication>
 #include <QRegularExpression>
+#include <QScreen>
 
 using namespace marvoline;
 using namespace Qt::StringLiterals;
@@ -34,6 +38,37 @@ private:
 
     static bool onWayland() { return QGuiApplication::platformName() == "wayland"_L1; }
 
+    // The chooser window's geometry when it is first painted.
+    class FirstFrame final : public QObject {
+    public:
+        std::optional<QRect> inside;
+        std::optional<QRect> frame;
+
+    protected:
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (!inside && event->type() == QEvent::Paint &&
+                watched->objectName() == "chooserWindow"_L1) {
+                const auto* window = static_cast<QWidget*>(watched);
+                inside = window->geometry();
+                frame = window->frameGeometry();
+            }
+            return false;
+        }
+    };
+
+    // Where the window's frame is on the screen, from the window manager's side.
+    static QRect frameOf(const QString& window) {
+        const QRect inside = windowGeometry(window);
+        const QStringList extents = runTool(u"xprop"_s, {u"-id"_s, window, u"_NET_FRAME_EXTENTS"_s})
+                                        .section(u'=', 1)
+                                        .split(u',', Qt::SkipEmptyParts);
+        if (extents.size() != 4 || inside.width() < 0)
+            return {};
+        return inside.marginsAdded(
+            QMargins(extents.at(0).trimmed().toInt(), extents.at(2).trimmed().toInt(),
+                     extents.at(1).trimmed().toInt(), extents.at(3).trimmed().toInt()));
+    }
+
     // Only the default opened the files, once, each as one argument.
     void openedOnlyByTheDefault(const QList<QUrl>& files) {
         QList<QByteArray> paths;
@@ -49,6 +84,74 @@ private Q_SLOTS:
             QVERIFY2(m_wm.start(), "needs an X server with openbox (run under xvfb-run)");
     }
     void init() { m_sandbox.clearRecords(); }
+
+    // The first frame shows the chooser as it stays: filled, as large and (where the window
+    // system lets a program place its windows) where it settles, within the screen.
+    void firstFrameIsTheSettledWindow() {
+        const QUrl file = m_sandbox.writeFile(u"e2e/first frame.txt"_s, "frame\n");
+        FirstFrame first;
+        qApp->installEventFilter(&first);
+        AppDelegate delegate;
+        delegate.openUrls({file});
+        QWidget* window = delegate.window;
+        MainViewController* vc = delegate.mainViewController;
+        QVERIFY(window && vc);
+        vc->pauseTimer(); // nothing opens while the test looks
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QTRY_VERIFY(first.inside.has_value());
+        qApp->removeEventFilter(&first);
+        // Settled: the window manager has placed it and it has been quiet since.
+        QVERIFY(ChooserWindow::waitUntilSettled(*vc));
+        qInfo() << "first frame" << *first.inside << "settled" << window->geometry();
+
+        QCOMPARE(first.inside->size(), window->size());
+        QVERIFY(vc->setDefaultButton->isVisible());
+        QCOMPARE(vc->setDefaultButton->width(), vc->setDefaultButton->sizeHint().width());
+        QCOMPARE(tiles(*vc).size(), 2);
+        if (onWayland())
+            return; // where the window goes is the compositor's
+        QCOMPARE(first.inside->topLeft(), window->geometry().topLeft());
+        const QRect available = window->screen()->availableGeometry();
+        QVERIFY2(available.contains(window->frameGeometry()),
+                 qPrintable(
+                     u"frame %1 off the screen"_s.arg(QDebug::toString(window->frameGeometry()))));
+        // Centred, give or take the decoration that nobody knows before the first showing.
+        const QPoint offCentre = window->frameGeometry().center() - available.center();
+        QVERIFY2(std::abs(offCentre.x()) <= 2 && std::abs(offCentre.y()) <= 16,
+                 qPrintable(QDebug::toString(offCentre)));
+    }
+
+    // At any scale the window lies inside the screen, from its first mapping to its end, and
+    // keeps the size it was first mapped with.
+    void onTheScreenAtEveryScale_data() {
+        QTest::addColumn<QString>("scale");
+        QTest::newRow("1x") << u"1"_s;
+        QTest::newRow("2x") << u"2"_s;
+    }
+    void onTheScreenAtEveryScale() {
+        if (onWayland())
+            QSKIP("a Wayland client does not see where its window is");
+        QFETCH(QString, scale);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"QT_SCALE_FACTOR"_s, scale);
+        ChooserProcess chooser(QStringLiteral(MARVOLINE_EXECUTABLE),
+                               {m_sandbox.writeFile(u"e2e/scale %1.txt"_s.arg(scale), "x\n")}, env);
+        QVERIFY2(!chooser.window.isEmpty(), "no chooser window appeared");
+        const QRect screen = QGuiApplication::primaryScreen()->geometry(); // this process: 1x
+        QList<QRect> frames;
+        // Every geometry the window has until the countdown ends the chooser.
+        while (!chooser.process.waitForFinished(50)) {
+            const QRect frame = frameOf(chooser.window);
+            if (frame.isValid() && (frames.isEmpty() || frames.last() != frame))
+                frames.append(frame);
+        }
+        QCOMPARE(chooser.process.exitCode(), 0);
+        qInfo() << "frames at" << scale << "x:" << frames;
+        QVERIFY(!frames.isEmpty());
+        for (const QRect& frame : std::as_const(frames))
+            QVERIFY2(screen.contains(frame), qPrintable(QDebug::toString(frame)));
+        QCOMPARE(frames.last(), frames.first());
+    }
 
     // The countdown runs out and opens the files with the default. On X11 a
     // second launch hands its files over first, as a terminal user types them

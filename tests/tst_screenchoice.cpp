@@ -73,6 +73,39 @@ private Q_SLOTS:
         QCOMPARE(marvoline::centeredTopLeft(available, window), expected);
     }
 
+    // The window's inside as placed on a screen: the wanted size where it fits, never a frame
+    // that leaves the available area, centred.
+    void placedWindow_data() {
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QSize>("wanted");
+        QTest::addColumn<QMargins>("decoration");
+        QTest::addColumn<QRect>("expected");
+        const QMargins openbox(1, 20, 1, 5);
+        QTest::newRow("fits, centred with its frame")
+            << QRect(0, 0, 1280, 800) << QSize(722, 420) << openbox << QRect(279, 197, 722, 420);
+        QTest::newRow("twice the scale: as large as the area allows")
+            << QRect(0, 0, 640, 400) << QSize(722, 420) << QMargins(2, 30, 2, 6)
+            << QRect(2, 30, 636, 364);
+        QTest::newRow("too wide only")
+            << QRect(0, 0, 700, 800) << QSize(722, 420) << openbox << QRect(1, 197, 698, 420);
+        QTest::newRow("panel at the top, screen to the left")
+            << QRect(-1280, 30, 1280, 994) << QSize(600, 400) << QMargins()
+            << QRect(-940, 327, 600, 400);
+        QTest::newRow("exactly the area")
+            << QRect(10, 10, 604, 445) << QSize(602, 420) << openbox << QRect(11, 30, 602, 420);
+        QTest::newRow("nothing wanted: one pixel")
+            << QRect(0, 0, 100, 100) << QSize(0, -5) << QMargins() << QRect(49, 49, 1, 1);
+    }
+    void placedWindow() {
+        QFETCH(QRect, available);
+        QFETCH(QSize, wanted);
+        QFETCH(QMargins, decoration);
+        QFETCH(QRect, expected);
+        const QRect inside = marvoline::placedWindow(available, wanted, decoration);
+        QCOMPARE(inside, expected);
+        QVERIFY(available.contains(inside.marginsAdded(decoration)));
+    }
+
     void movesWithoutResizing() {
         QScreen* screen = QGuiApplication::primaryScreen();
         QVERIFY(screen);

@@ -1,12 +1,18 @@
-// The zoom frame: the window's maximize request widens the chooser to show
-// every candidate application instead of filling the screen.
+// The window's size and place: the size the files on show need, found before
+// the window is first shown and kept within the screen; and the zoom frame, to
+// which the window's maximize request widens the chooser to show every
+// candidate application instead of filling the screen.
 #include "main/MainViewController.h"
+
+#include "main/ScreenChoice.h"
 
 #include <QScreen>
 #include <QTimer>
+#include <QToolButton>
 #include <QWindowStateChangeEvent>
 
 #include <algorithm>
+#include <limits>
 
 namespace marvoline {
 
@@ -14,16 +20,102 @@ namespace {
 
 // The main stack's left and right margins together.
 constexpr int rowMargins = 24;
+// The decoration a window manager is expected to add (a title bar and thin
+// borders) until the window has been shown once: before that, no window
+// system tells a program what its frame will be.
+constexpr QMargins expectedDecoration(2, 30, 2, 6);
+// Property of a compacted option button: its text, shown as its tool tip.
+constexpr const char* fullTextProperty = "marvolineFullText";
 
 // What the window manager's decoration adds around the window's inside.
 QMargins decorationMargins(const QWidget* window) {
     const QRect frame = window->frameGeometry();
     const QRect inner = window->geometry();
+    if (frame == inner && !window->isVisible())
+        return expectedDecoration;
     return {inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
             frame.bottom() - inner.bottom()};
 }
 
 } // namespace
+
+void MainViewController::setOptionsCompact(bool compact) {
+    // Only the buttons with a symbol can do without their text.
+    for (QToolButton* button :
+         optionsStack->findChildren<QToolButton*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (button->property(optionSymbolProperty).toString().isEmpty())
+            continue;
+        const bool isCompact = button->toolButtonStyle() == Qt::ToolButtonIconOnly;
+        if (compact == isCompact)
+            continue;
+        button->setToolButtonStyle(compact ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextBesideIcon);
+        if (compact && button->toolTip().isEmpty()) {
+            button->setToolTip(button->text());
+            button->setProperty(fullTextProperty, true);
+        } else if (!compact && button->property(fullTextProperty).toBool()) {
+            button->setToolTip(QString());
+            button->setProperty(fullTextProperty, false);
+        }
+    }
+}
+
+std::optional<QRect> MainViewController::fitWindowToScreen() {
+    QWidget* w = window();
+    if (w == this)
+        return std::nullopt;
+    const std::optional<QRect> area = availableAreaUnderPointer();
+    std::optional<QRect> placed;
+    if (area) {
+        const QMargins decoration = decorationMargins(w);
+        const QSize room = area->size().shrunkBy(decoration);
+        // The option buttons show their texts where the screen has room for them.
+        setOptionsCompact(false);
+        if (optionsStack->sizeHint().width() + rowMargins > room.width())
+            setOptionsCompact(true);
+        const int needed = optionsStack->sizeHint().width() + rowMargins;
+        w->setMinimumSize(w->minimumSize().expandedTo(QSize(needed, 0)).boundedTo(room));
+        placed = placedWindow(*area, w->size().expandedTo(w->minimumSize()), decoration);
+        w->resize(placed->size());
+        // move() places the frame's corner.
+        w->move(placed->topLeft() - QPoint(decoration.left(), decoration.top()));
+    }
+    // The row as many tiles wide as the window now has room for.
+    if (!allAppCandidates.isEmpty() && !fileURLs.isEmpty())
+        populateAppButtons(allAppCandidates, fileURLs.first());
+    return placed;
+}
+
+void MainViewController::keepRoomForOptionsRow() {
+    // The window never stays narrower than the options row needs, nor grows
+    // past its screen's available area. The minimum only grows; a window that
+    // is narrower widens to the right, and moves left where the screen ends.
+    QWidget* w = window();
+    if (w == this || !w)
+        return;
+    const QScreen* screen = w->screen();
+    const QMargins decoration = decorationMargins(w);
+    const QRect area = screen ? screen->availableGeometry() : QRect();
+    const int room = screen ? area.width() - decoration.left() - decoration.right()
+                            : std::numeric_limits<int>::max();
+    int needed = optionsStack->sizeHint().width() + rowMargins;
+    if (needed > room && w->isVisible()) {
+        setOptionsCompact(true);
+        needed = optionsStack->sizeHint().width() + rowMargins;
+    }
+    needed = std::min(needed, room);
+    if (w->minimumWidth() >= needed)
+        return;
+    w->setMinimumWidth(needed);
+    if (w->width() >= needed)
+        return;
+    w->resize(needed, w->height());
+    if (!w->isVisible() || !screen)
+        return;
+    const QRect frame = w->frameGeometry();
+    const int overhang = frame.x() + frame.width() - (area.x() + area.width());
+    if (overhang > 0)
+        w->move(std::max(area.x(), frame.x() - overhang), frame.y());
+}
 
 QRect MainViewController::zoomFrame(qsizetype candidateCount, const QRect& current,
                                     const QRect& defaultFrame, const QRect& visible) {

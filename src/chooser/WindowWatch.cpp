@@ -78,20 +78,6 @@ void MainViewController::rebuildRowForNewWidth() {
     });
 }
 
-void MainViewController::keepRoomForOptionsRow() {
-    // The window never stays narrower than the options row needs. The minimum
-    // only grows; a window that is narrower widens to the right.
-    QWidget* w = window();
-    if (w == this || !w)
-        return;
-    const int needed = optionsStack->sizeHint().width() + 24;
-    if (w->minimumWidth() >= needed)
-        return;
-    w->setMinimumWidth(needed);
-    if (w->width() < needed)
-        w->resize(needed, w->height());
-}
-
 bool MainViewController::eventFilter(QObject* watched, QEvent* event) {
     monitorInput(watched, event);
     if (watched == optionsStack && event->type() == QEvent::LayoutRequest) {

@@ -50,7 +50,7 @@ class WindowDragHandleView;
 //   chooser/CopyMenu.cpp         the copy menu and the clipboard
 //   chooser/Share.cpp            the share menu
 //   chooser/InputMonitors.cpp    key presses, clicks and wheel over the preview
-//   chooser/WindowSizing.cpp     the zoom frame
+//   chooser/WindowSizing.cpp     the window's size on its screen, the zoom frame
 //   handlers/PersistedSettings.cpp, handlers/AppCandidates.cpp,
 //   handlers/DefaultResolution.cpp, handlers/DefaultSwitching.cpp
 class MainViewController : public QWidget {
@@ -162,6 +162,14 @@ public:
                                    std::function<void(bool scheduled)> completion);
     bool _scheduleLaterNotification(const QUrl& fileURL, int tag);
     // ---- window sizing ------------------------------------------------------
+    // Gives the chooser's window, before it is first shown, the size that the
+    // files on show need (at least its own size, and the options row with its
+    // margins) but no more than the available area of the screen under the
+    // pointer leaves beside the decoration, centres it there, and fills the
+    // row of tiles for that width. The option buttons with a symbol show it
+    // alone when the screen is too narrow for their texts. Returns where the
+    // window's inside goes; nothing without a screen or a window.
+    std::optional<QRect> fitWindowToScreen();
     // The frame that zooming moves the window to: wide enough for every
     // candidate's tile, the add-application button and the margins, never
     // narrower than the current frame nor wider than the default frame, and
@@ -229,9 +237,13 @@ private:
     void buildUI();
     QToolButton* makeOptionButton(const QString& title, const QString& iconName);
     void layoutAppRow();
+    // Says in the band, before "Other…", that no application opens the file.
+    void addNoApplicationLine(const QUrl& fileURL);
     // The width the row is built for.
     double rowWidth() const;
     void keepRoomForOptionsRow();
+    // Option buttons with a symbol show it without their text (as tool tip).
+    void setOptionsCompact(bool compact);
     // Installs a new copy menu for the files on show.
     void buildCopyMenu(QToolButton* popUp);
     void showShareMenu(QToolButton* sender, const QList<ShareTarget>& targets);

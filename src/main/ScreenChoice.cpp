@@ -5,6 +5,8 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace marvoline {
 
 namespace {
@@ -45,9 +47,17 @@ QPoint centeredTopLeft(const QRect& available, QSize windowFrameSize) {
     return QPoint(int(available.left() + dx), int(available.top() + dy));
 }
 
-void centerOnScreenUnderPointer(QWidget* window) {
-    if (!window)
-        return;
+QRect placedWindow(const QRect& available, QSize wanted, const QMargins& decoration) {
+    const int roomWidth = available.width() - decoration.left() - decoration.right();
+    const int roomHeight = available.height() - decoration.top() - decoration.bottom();
+    const QSize inside(std::max(1, std::min(wanted.width(), roomWidth)),
+                       std::max(1, std::min(wanted.height(), roomHeight)));
+    const QSize frame = inside.grownBy(decoration);
+    const QPoint frameTopLeft = centeredTopLeft(available, frame);
+    return {frameTopLeft + QPoint(decoration.left(), decoration.top()), inside};
+}
+
+std::optional<QRect> availableAreaUnderPointer() {
     const QList<QScreen*> screens = QGuiApplication::screens();
     QList<QRect> geometries;
     geometries.reserve(screens.size());
@@ -57,11 +67,19 @@ void centerOnScreenUnderPointer(QWidget* window) {
 
     const std::optional<int> chosen = chooseScreen(QCursor::pos(), geometries, primary);
     if (!chosen)
+        return std::nullopt;
+    return screens.at(*chosen)->availableGeometry();
+}
+
+void centerOnScreenUnderPointer(QWidget* window) {
+    if (!window)
         return;
-    QScreen* screen = screens.at(*chosen);
+    const std::optional<QRect> area = availableAreaUnderPointer();
+    if (!area)
+        return;
     // move() places the frame's corner; before the window is first shown the
     // frame is not known yet and is the window's own size.
-    window->move(centeredTopLeft(screen->availableGeometry(), window->frameGeometry().size()));
+    window->move(centeredTopLeft(*area, window->frameGeometry().size()));
 }
 
 } // namespace marvoline

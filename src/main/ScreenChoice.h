@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QMargins>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -24,6 +25,16 @@ std::optional<int> chooseScreen(QPoint pointer, const QList<QRect>& screenGeomet
 // available area of a screen. Halves are rounded towards negative infinity, so
 // the result moves exactly with the available area wherever its origin lies.
 QPoint centeredTopLeft(const QRect& available, QSize windowFrameSize);
+
+// Where a window's inside goes on a screen: the wanted size, but never so large
+// that the frame (the inside plus the window manager's decoration) leaves the
+// available area, and the frame centred in that area as centeredTopLeft()
+// places it. A wanted side of 0 or less counts as 1.
+QRect placedWindow(const QRect& available, QSize wanted, const QMargins& decoration);
+
+// The available area of the screen under the mouse pointer (see chooseScreen);
+// nothing when there is no screen.
+std::optional<QRect> availableAreaUnderPointer();
 
 // Moves the window, without resizing it, to the centre of the available area
 // of the screen under the mouse pointer (see chooseScreen). With no screen at

@@ -72,16 +72,20 @@ void AppDelegate::showWindow() {
     connect(controller, &MainViewController::launchStarted, this, &AppDelegate::launchStarted);
     connect(controller, &MainViewController::launchFailed, this, &AppDelegate::launchFailed);
 
-    w->show();
-    w->raise();
-    w->activateWindow();
-    layout->activate();
-
     const QList<QUrl> urls = pendingURLs;
     const bool skip = pendingSkipTimer;
     pendingURLs.clear();
     pendingSkipTimer = false;
+    // Filled, sized for what it shows and placed before it is first shown: the
+    // window appears once, whole and in its place, instead of as an empty frame
+    // that grows and moves once the files are in.
     showFiles(urls, skip);
+    controller->fitWindowToScreen();
+
+    w->show();
+    w->raise();
+    w->activateWindow();
+    layout->activate();
 }
 
 bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {

@@ -38,11 +38,13 @@ ChooserWindow::ChooserWindow(QSize size) {
 }
 
 bool ChooserWindow::waitUntilSettled() {
-    if (!QTest::qWaitForWindowExposed(&window))
-        return false;
+    return QTest::qWaitForWindowExposed(&window) && waitUntilSettled(*vc);
+}
+
+bool ChooserWindow::waitUntilSettled(const MainViewController& vc) {
     // The controller's settle timer is the one running for windowSettleMs.
-    return QTest::qWaitFor([this] {
-        for (const QTimer* t : vc->findChildren<QTimer*>()) {
+    return QTest::qWaitFor([&vc] {
+        for (const QTimer* t : vc.findChildren<QTimer*>()) {
             if (t->interval() == MainViewController::windowSettleMs && t->isActive())
                 return false;
         }

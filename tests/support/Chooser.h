@@ -26,6 +26,8 @@ struct ChooserWindow {
     // True once the window is exposed and has been quiet long enough that its geometry changes
     // count as the user's.
     bool waitUntilSettled();
+    // The same for the window of any chooser, once it is exposed.
+    static bool waitUntilSettled(const MainViewController& vc);
     QWidget window;
     MainViewController* vc = new MainViewController;
 };

@@ -78,11 +78,13 @@ bool WindowManager::start() {
 ChooserProcess::ChooserProcess(const QList<QUrl>& files)
     : ChooserProcess(QStringLiteral(MARVOLINE_EXECUTABLE), files) {}
 
-ChooserProcess::ChooserProcess(const QString& program, const QList<QUrl>& files)
+ChooserProcess::ChooserProcess(const QString& program, const QList<QUrl>& files,
+                               const QProcessEnvironment& env)
     : m_files(files) {
     QStringList paths;
     for (const QUrl& file : files)
         paths.append(QFile::decodeName(localPath(file)));
+    process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(program, paths);
     if (process.waitForStarted())

@@ -45,8 +45,10 @@ private:
 class ChooserProcess {
 public:
     explicit ChooserProcess(const QList<QUrl>& files);
-    // The same for another build of the program, e.g. an installed one.
-    ChooserProcess(const QString& program, const QList<QUrl>& files);
+    // The same for another build of the program, e.g. an installed one, or in another
+    // environment.
+    ChooserProcess(const QString& program, const QList<QUrl>& files,
+                   const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
     // Where, inside the program's window, is the widget that pick chooses (null: none)? The same
     // chooser is laid out in this process, through the same start-up path, and measured once both
     // windows have widened to fit their options row; the pointer can go to work on return.
