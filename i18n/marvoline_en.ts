@@ -43,6 +43,14 @@
         <source>Other…</source>
         <translation>Other…</translation>
     </message>
+    <message id="ui.noApps">
+        <source>No application opens this %1. Choose one with %2</source>
+        <translation>No application opens this %1. Choose one with %2</translation>
+    </message>
+    <message id="ui.noApps.anyType">
+        <source>No application opens files of this type. Choose one with %1</source>
+        <translation>No application opens files of this type. Choose one with %1</translation>
+    </message>
     <message id="ui.launchFailed">
         <source>%1 could not open the files. Choose another application.</source>
         <translation>%1 could not open the files. Choose another application.</translation>

@@ -43,6 +43,14 @@
         <source>Other…</source>
         <translation>その他…</translation>
     </message>
+    <message id="ui.noApps">
+        <source>No application opens this %1. Choose one with %2</source>
+        <translation>この%1を開くアプリはありません。「%2」から選んでください</translation>
+    </message>
+    <message id="ui.noApps.anyType">
+        <source>No application opens files of this type. Choose one with %1</source>
+        <translation>この種類のファイルを開くアプリはありません。「%1」から選んでください</translation>
+    </message>
     <message id="ui.launchFailed">
         <source>%1 could not open the files. Choose another application.</source>
         <translation>%1 でファイルを開けませんでした。別のアプリを選んでください。</translation>

@@ -137,6 +137,58 @@ private Q_SLOTS:
         QCOMPARE(vc->findChildren<StopTimerButton*>().size(), count ? 1 : 0);
     }
 
+    // No application opens the file: one line in the band says so before "Other…", naming the
+    // type as the set-default check box does.
+    void noApplicationLine_data() {
+        QTest::addColumn<QString>("name"); // a name ending in "/": a folder
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QString>("expected"); // empty: tiles and no line
+        QTest::newRow("folder") << u"line/folder/"_s << QByteArray()
+                                << u"No application opens this folder. Choose one with Other…"_s;
+        QTest::newRow("PDF") << u"line/doc.pdf"_s << QByteArray("%PDF-1.4\n")
+                             << u"No application opens this PDF document. Choose one with Other…"_s;
+        QTest::newRow("unknown data")
+            << u"line/data.bin"_s << QByteArray("\x00\x01\x02\xff", 4)
+            << u"No application opens files of this type. Choose one with Other…"_s;
+        QTest::newRow("text, which two applications open")
+            << u"line/notes.txt"_s << QByteArray("notes\n") << QString();
+    }
+    void noApplicationLine() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, contents);
+        QFETCH(QString, expected);
+        const QUrl file = name.endsWith(u'/') ? (m_sandbox.writeFile(name + u"inside.txt"_s, "x"),
+                                                 m_sandbox.fileUrl(name.chopped(1)))
+                                              : m_sandbox.writeFile(name, contents);
+        ChooserWindow shown;
+        MainViewController& vc = *shown.vc;
+        vc.configure({file}, true);
+        vc.showFiles();
+        vc.pauseTimer();
+        const auto* line = vc.findChild<QLabel*>(u"noApplicationLine"_s);
+        if (expected.isEmpty()) {
+            QVERIFY(!line);
+            QCOMPARE(tiles(vc).size(), 2);
+            return;
+        }
+        QVERIFY(line && line->isVisible());
+        QVERIFY(tiles(vc).isEmpty());
+        // Whole, or shortened with the whole line in its tool tip.
+        QCOMPARE(line->toolTip().isEmpty() ? line->text() : line->toolTip(), expected);
+        // On one line in the band, before "Other…" and clear of it.
+        QVERIFY(shown.waitUntilSettled());
+        const auto inVc = [&vc](const QWidget* w) {
+            return QRect(w->mapTo(&vc, QPoint()), w->size());
+        };
+        const QRect band = inVc(vc.appContainer);
+        const QRect text = inVc(line).marginsRemoved(line->contentsMargins());
+        const QRect other = inVc(vc.trailingButton);
+        QVERIFY(text.left() >= band.left() && other.right() <= band.right());
+        QVERIFY(text.right() < other.left());
+        QCOMPARE(text.height() < 2 * line->fontMetrics().lineSpacing(), true);
+        QVERIFY(line->fontMetrics().horizontalAdvance(line->text()) <= text.width());
+    }
+
     void overflowMenu() {
         QList<AppCandidate> apps = candidates(6);
         apps[4].name = apps[5].name = u"Viewer"_s;

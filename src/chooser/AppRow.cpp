@@ -1,10 +1,13 @@
 #include "main/MainViewController.h"
 
+#include "platform/AppRegistry.h"
+#include "platform/Platform.h"
 #include "views/AppIconButton.h"
 #include "views/ImageResize.h"
 #include "views/StopTimerButton.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QPointer>
@@ -19,6 +22,10 @@ namespace marvoline {
 namespace {
 
 constexpr int tileStep = MainViewController::appButtonWidth + MainViewController::appButtonSpacing;
+// The main stack's left and right margins together.
+constexpr int rowMargins = 24;
+// Between the line that says no application opens the file and "Other…".
+constexpr int noApplicationGap = 8;
 
 // Detaches a widget from the row at once and deletes it later, so that a tile
 // may rebuild the row from inside its own click handler.
@@ -42,6 +49,11 @@ int MainViewController::tilesThatFit(double width, int total) {
 }
 
 double MainViewController::rowWidth() const {
+    // Before the window is first shown its layouts have not run: the band will
+    // be as wide as the window's inside less the margins.
+    const QWidget* w = window();
+    if (w != this && !w->isVisible() && w->width() > rowMargins)
+        return w->width() - rowMargins;
     // Before the band is laid out: the controller's width less the margins, or a guess.
     double width = appContainer->width();
     if (width <= 0)
@@ -50,7 +62,8 @@ double MainViewController::rowWidth() const {
 }
 
 void MainViewController::populateAppButtons(const QList<AppCandidate>& apps, const QUrl& fileURL) {
-    Q_UNUSED(fileURL); // the actions read the files on show when they run
+    // The actions read the files on show when they run; fileURL names the type
+    // when no application opens it.
     allAppCandidates = apps;
     const RowFocus focus = rowFocus();
 
@@ -125,12 +138,46 @@ void MainViewController::populateAppButtons(const QList<AppCandidate>& apps, con
     trailingButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
     trailingButton->setMaximumWidth(overflowApps.isEmpty() ? addButtonWidth : overflowButtonWidth);
     trailingButton->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
+    if (apps.isEmpty())
+        addNoApplicationLine(fileURL);
     row->addWidget(trailingButton);
     trailingButton->show();
     fitBandToTiles();
     layoutAppRow();
     updateTabOrder();
     restoreRowFocus(focus);
+}
+
+void MainViewController::addNoApplicationLine(const QUrl& fileURL) {
+    // The type named as the set-default check box names it.
+    std::optional<QString> description;
+    if (const std::optional<QString> type = contentTypeIdentifier(fileURL))
+        description = platform::registry().contentTypeDescription(*type);
+    //% "Other…"
+    const QString other = qtTrId("ui.addApp");
+    QString text;
+    if (description && !description->isEmpty()) {
+        //% "No application opens this %1. Choose one with %2"
+        text = qtTrId("ui.noApps").arg(*description, other);
+    } else {
+        //% "No application opens files of this type. Choose one with %1"
+        text = qtTrId("ui.noApps.anyType").arg(other);
+    }
+    auto* line = new QLabel;
+    line->setObjectName(QStringLiteral("noApplicationLine"));
+    line->setTextFormat(Qt::PlainText);
+    // Clear of the button beside it, which the row's spacing overlaps.
+    line->setContentsMargins(0, 0, noApplicationGap - appButtonSpacing, 0);
+    // One line in the band: shortened, whole in its tool tip, where it is too long.
+    const int room = int(rowWidth()) - trailingButton->sizeHint().width() - noApplicationGap;
+    const QString shown = line->fontMetrics().elidedText(text, Qt::ElideRight, std::max(0, room));
+    line->setText(shown);
+    if (shown != text) {
+        line->setToolTip(text);
+        line->setAccessibleName(text);
+    }
+    appStackView->layout()->addWidget(line);
+    line->show();
 }
 
 void MainViewController::layoutAppRow() {
