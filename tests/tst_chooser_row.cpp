@@ -21,6 +21,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
+#include <QVBoxLayout>
 #include <QWheelEvent>
 
 #include <cmath>
@@ -187,6 +188,51 @@ private Q_SLOTS:
         QVERIFY(text.right() < other.left());
         QCOMPARE(text.height() < 2 * line->fontMetrics().lineSpacing(), true);
         QVERIFY(line->fontMetrics().horizontalAdvance(line->text()) <= text.width());
+    }
+
+    // Before the window is first shown it takes the options row's width, within the screen;
+    // where the screen is too narrow for the option buttons' texts, they show their symbols
+    // alone (the texts in their tool tips) and the set-default check box stays whole.
+    void optionsRowFitsTheScreen_data() {
+        QTest::addColumn<qreal>("fontScale");
+        QTest::addColumn<bool>("compact");
+        QTest::newRow("room for every text") << 1.0 << false;
+        QTest::newRow("a large font on a small screen") << 1.5 << true;
+    }
+    void optionsRowFitsTheScreen() {
+        QFETCH(qreal, fontScale);
+        QFETCH(bool, compact);
+        QWidget window;
+        QFont font = QApplication::font();
+        font.setPointSizeF(font.pointSizeF() * fontScale);
+        window.setFont(font);
+        auto* vc = new MainViewController;
+        auto* layout = new QVBoxLayout(&window); // as the shell embeds it
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(vc);
+        window.resize(520, 420);
+        vc->configure({m_sandbox.writeFile(u"fits.txt"_s, "1\n")}, true);
+        vc->showFiles();
+        vc->pauseTimer();
+        const std::optional<QRect> placed = vc->fitWindowToScreen();
+        QVERIFY(placed);
+        QVERIFY(window.screen()->availableGeometry().contains(*placed));
+        // Decided before the first frame.
+        for (const QToolButton* button : {vc->ruleButton, vc->laterPopUp, vc->shareButton}) {
+            QCOMPARE(button->toolButtonStyle() == Qt::ToolButtonIconOnly, compact);
+            QCOMPARE(button->toolTip() == button->text(), compact);
+        }
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.size(), placed->size());
+
+        for (QWidget* control :
+             vc->optionsStack->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            const QRect inWindow(control->mapTo(&window, QPoint()), control->size());
+            QVERIFY2(window.rect().contains(inWindow), qPrintable(control->objectName()));
+        }
+        QVERIFY(vc->setDefaultButton->isVisible());
+        QCOMPARE(vc->setDefaultButton->width(), vc->setDefaultButton->sizeHint().width());
     }
 
     void overflowMenu() {

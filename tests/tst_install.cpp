@@ -193,8 +193,9 @@ private Q_SLOTS:
         qInfo("%lld types compared, %d with a default before installing, %lld changed",
               qlonglong(types.size()), hadDefault, qlonglong(changed.size()));
         QVERIFY2(changed.isEmpty(), qPrintable(changed.join(u"; "_s)));
-        // The comparison saw the system's entries and the desktop's list.
-        QCOMPARE(sb.gioDefault(u"application/pdf"_s, without), test::readerId);
+        // The comparison saw the system's entries (with the test's reader, PDF files have a
+        // default) and the desktop's list.
+        QVERIFY(!sb.gioDefault(u"application/pdf"_s, without).isEmpty());
         if (!desktopList.isEmpty())
             QCOMPARE(sb.gioDefault(u"text/plain"_s, without), test::readerId);
         QFile::remove(list);

@@ -63,6 +63,8 @@ std::optional<QRect> MainViewController::fitWindowToScreen() {
     QWidget* w = window();
     if (w == this)
         return std::nullopt;
+    // Measured as the style will draw them: sizes before polishing can differ.
+    w->ensurePolished();
     const std::optional<QRect> area = availableAreaUnderPointer();
     std::optional<QRect> placed;
     if (area) {
