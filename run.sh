@@ -22,7 +22,8 @@ case "${1:-}" in
     cmake --preset release -DCMAKE_INSTALL_PREFIX="$prefix" >/dev/null
     cmake --build --preset release --target marvoline marvoline_icons
     as_owner_of "$prefix" cmake --install build/release
-    echo "Installed below $prefix. Make Marvoline the default for PDF files with:"
+    echo "Installed below $prefix. No type has a new default: Marvoline is listed among all"
+    echo "applications, and opens a type by itself once you tick its check box, or for PDF files:"
     echo "  gio mime application/pdf org.marvoline.Marvoline.desktop"
     ;;
 --uninstall)
