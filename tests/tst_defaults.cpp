@@ -177,8 +177,8 @@ private Q_SLOTS:
         QVERIFY(vc->isSettingDefault());
         QTRY_VERIFY_WITH_TIMEOUT(vc->messageLabel->isVisibleTo(vc.get()), 20000);
         QCOMPARE(vc->messageLabel->text(), qtTrId("ui.setDefault.failed"));
-        // Ten ticks a second all along the lock's wait.
-        QVERIFY2(probe.ticks() >= 50, qPrintable(QString::number(probe.ticks())));
+        // Never held up for long (a second, with room for a busy machine).
+        QVERIFY2(probe.longestGapMs() < 2000, qPrintable(QString::number(probe.longestGapMs())));
         QVERIFY(terminate.isEmpty());
         QCOMPARE(sb.gioDefault(u"image/jpeg"_s), u"pictures.desktop"_s);
         QCOMPARE(sb.readBytes(sb.preferencesPath()), before);

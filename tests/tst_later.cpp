@@ -283,8 +283,9 @@ private Q_SLOTS:
             const int wait = refused ? 15000 : 5000;
             QTRY_COMPARE_WITH_TIMEOUT(vc.messageLabel->isVisibleTo(&vc), refused, wait);
             if (center == Center::StoreLocked || center == Center::StoreLockFolder) {
-                // Ten ticks a second while the store was waited for.
-                QVERIFY2(probe.ticks() >= 50, qPrintable(QString::number(probe.ticks())));
+                // Never held up for long (a second, with room for a busy machine).
+                QVERIFY2(probe.longestGapMs() < 2000,
+                         qPrintable(QString::number(probe.longestGapMs())));
                 m_hazard->clear();
             }
             QTest::qWait(50);

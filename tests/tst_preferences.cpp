@@ -211,8 +211,8 @@ private Q_SLOTS:
         const auto waited = std::chrono::milliseconds(PreferencesStore::lockWaitTime).count();
         QTRY_VERIFY_WITH_TIMEOUT(!outcomes.isEmpty(), int(waited) + 5000);
         QCOMPARE(outcomes, QList<bool>{false});
-        // About ten ticks a second all along.
-        QVERIFY2(probe.ticks() >= int(waited) / 200, qPrintable(QString::number(probe.ticks())));
+        // Never held up for long (a second, with room for a busy machine).
+        QVERIFY2(probe.longestGapMs() < 2000, qPrintable(QString::number(probe.longestGapMs())));
         QCOMPARE(sb.readBytes(sb.preferencesPath()), before);
         QVERIFY(QFileInfo(sb.preferencesPath() + u".lock"_s).exists());
     }

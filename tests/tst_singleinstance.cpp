@@ -265,6 +265,7 @@ private Q_SLOTS:
         lock.clear();
         exitsWithZero(first, 30000);
         exitsWithZero(second, 30000);
+        QTRY_COMPARE(sb.recordedLaunches("recorder.desktop").size(), 2);
         QCOMPARE(sortedLaunches(sb, "recorder.desktop"),
                  (QList<QList<QByteArray>>{{localPath(a)}, {localPath(b)}}));
     }

@@ -3,10 +3,13 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
 #include <QTimer>
+
+#include <algorithm>
 
 #include <sys/stat.h>
 
@@ -89,19 +92,23 @@ private:
     bool m_ok = false;
 };
 
-// Counts how often the event loop of this thread gets round to a 100 ms
-// timer: a thread that was held up for seconds shows far fewer.
+// Watches the event loop of this thread through a 100 ms timer: the longest
+// time between two of its ticks is how long the thread was held up at most.
 class EventLoopProbe {
 public:
     EventLoopProbe() {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { ++m_ticks; });
+        m_since.start();
+        QObject::connect(&m_timer, &QTimer::timeout,
+                         [this] { m_longest = std::max(m_longest, m_since.restart()); });
         m_timer.start(100);
     }
-    int ticks() const { return m_ticks; }
+    // Up to now, also the time since the last tick.
+    qint64 longestGapMs() const { return std::max(m_longest, m_since.elapsed()); }
 
 private:
     QTimer m_timer;
-    int m_ticks = 0;
+    QElapsedTimer m_since;
+    qint64 m_longest = 0;
 };
 
 } // namespace marvoline::test
