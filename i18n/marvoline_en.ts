@@ -39,6 +39,14 @@
         <source>Files of this type will open through Marvoline.</source>
         <translation>Files of this type will open through Marvoline.</translation>
     </message>
+    <message id="ui.setDefault.failed">
+        <source>Marvoline could not be made the default for these files.</source>
+        <translation>Marvoline could not be made the default for these files.</translation>
+    </message>
+    <message id="ui.setDefault.failedReason">
+        <source>The preferences cannot be saved, or the desktop refused the change.</source>
+        <translation>The preferences cannot be saved, or the desktop refused the change.</translation>
+    </message>
     <message id="ui.addApp">
         <source>Other…</source>
         <translation>Other…</translation>

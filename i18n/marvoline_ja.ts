@@ -39,6 +39,14 @@
         <source>Files of this type will open through Marvoline.</source>
         <translation>この種類のファイルは Marvoline を通して開くようになります。</translation>
     </message>
+    <message id="ui.setDefault.failed">
+        <source>Marvoline could not be made the default for these files.</source>
+        <translation>Marvoline をこの種類のファイルの既定のアプリにできませんでした。</translation>
+    </message>
+    <message id="ui.setDefault.failedReason">
+        <source>The preferences cannot be saved, or the desktop refused the change.</source>
+        <translation>設定を保存できないか、デスクトップが変更を受け付けませんでした。</translation>
+    </message>
     <message id="ui.addApp">
         <source>Other…</source>
         <translation>その他…</translation>

@@ -115,8 +115,8 @@ private:
         DbusNotificationCenter center(
             QDBusConnection::sessionBus(), ReminderStore::standard(),
             {QStringLiteral(MARVOLINE_EXECUTABLE), u"--reminder-agent"_s});
-        QVERIFY(center.add(laterNotificationRequest(
-            file, NotificationTrigger::timeInterval(seconds), currentSecondsSince1970())));
+        QVERIFY(center.addNow({laterNotificationRequest(
+            file, NotificationTrigger::timeInterval(seconds), currentSecondsSince1970())}));
     }
 
     // Clicks the chooser's Later control and waits for its menu.

@@ -2,7 +2,9 @@
 
 #include "main/MainViewController.h"
 #include "platform/PreferencesStore.h"
+#include "platform/ReminderStore.h"
 #include "support/RawFiles.h"
+#include "support/StoreHazards.h"
 #include "support/TestMain.h"
 
 #include <QDir>
@@ -11,8 +13,17 @@
 #include <QProcess>
 #include <QSet>
 
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using marvoline::MainViewController;
 using marvoline::PreferencesStore;
+using marvoline::ReminderStore;
+using marvoline::StoredReminder;
+using marvoline::test::StoreHazard;
+using marvoline::test::StoreHazardInPlace;
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -27,7 +38,26 @@ void countUse(const QString& app) {
     QVERIFY(PreferencesStore::waitForBackgroundWrites(std::chrono::seconds(30)));
 }
 
+// The number of entries the store at the path reads as, read on a thread of
+// its own; -1 when the read has not returned within seconds (a pipe without
+// writer is then given one, so that the reader ends).
+int entriesReadWithin(const QString& path, bool asReminders) {
+    auto read = std::async(std::launch::async, [path, asReminders] {
+        return asReminders ? int(ReminderStore(path).reminders().size())
+                           : int(PreferencesStore(path).read().size());
+    });
+    if (read.wait_for(std::chrono::seconds(5)) == std::future_status::ready)
+        return read.get();
+    const int writer = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+    if (writer >= 0)
+        ::close(writer);
+    read.wait();
+    return -1;
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(StoreHazard)
 
 class TestPreferences final : public QObject {
     Q_OBJECT
@@ -116,6 +146,75 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(lock));
         QVERIFY(PreferencesStore::waitForBackgroundWrites(std::chrono::seconds(30)));
         QCOMPARE(usage(), (QJsonObject{{app, 2}}));
+    }
+
+    // A pipe or an oversized file where a store belongs: read at once as
+    // empty, and moved aside (kept, as a corrupt file is) by the next write.
+    void oddStoreFiles_data() {
+        QTest::addColumn<StoreHazard>("hazard");
+        QTest::addColumn<bool>("reminders");
+        for (const bool reminders : {false, true}) {
+            const char* store = reminders ? "reminders" : "preferences";
+            QTest::addRow("%s: pipe", store) << StoreHazard::FifoStore << reminders;
+            QTest::addRow("%s: past the size limit", store) << StoreHazard::HugeStore << reminders;
+        }
+    }
+    void oddStoreFiles() {
+        QFETCH(StoreHazard, hazard);
+        QFETCH(bool, reminders);
+        const QString path = reminders ? folder() + u"/reminders.json"_s : sb.preferencesPath();
+        StoreHazardInPlace odd(hazard, path);
+        QVERIFY(odd.isInPlace());
+        QCOMPARE(entriesReadWithin(path, reminders), 0);
+
+        const StoredReminder reminder{u"marvoline.later.1.2"_s, u"Reminder"_s, u"a.txt"_s,
+                                      QVariantMap{{u"filePath"_s, u"/tmp/a.txt"_s}},
+                                      QDateTime::currentDateTimeUtc()};
+        QVERIFY(reminders ? ReminderStore(path).add(reminder)
+                          : PreferencesStore(path).setValue(u"kept"_s, u"new"_s));
+        const QJsonObject written = parsed(sb.readBytes(path));
+        QCOMPARE(written.keys(),
+                 QStringList{reminders ? reminder.identifier : QStringLiteral("kept")});
+        const QString name = QFileInfo(path).fileName();
+        const QStringList aside =
+            QDir(folder()).entryList({name + u".corrupt-*"_s}, QDir::AllEntries | QDir::System);
+        QCOMPARE(aside.size(), 1);
+        struct stat st {};
+        QCOMPARE(::lstat(QFile::encodeName(folder() + u'/' + aside.first()).constData(), &st), 0);
+        if (hazard == StoreHazard::FifoStore)
+            QVERIFY(S_ISFIFO(st.st_mode));
+        else
+            QVERIFY(st.st_size > PreferencesStore::maxFileSize);
+    }
+
+    // A lock that stays (a fresh one of another host, a folder in its place):
+    // the write is given up after the lock's wait and said to be lost, the
+    // asking thread runs on meanwhile, and the store and the lock stay as
+    // they were.
+    void writeGivenUpOnAHeldLock_data() {
+        QTest::addColumn<StoreHazard>("hazard");
+        QTest::newRow("fresh foreign lock") << StoreHazard::FreshForeignLock;
+        QTest::newRow("lock folder") << StoreHazard::LockFolder;
+    }
+    void writeGivenUpOnAHeldLock() {
+        QFETCH(StoreHazard, hazard);
+        PreferencesStore store(sb.preferencesPath());
+        QVERIFY(store.setValue(u"kept"_s, u"old"_s));
+        const QByteArray before = sb.readBytes(sb.preferencesPath());
+        StoreHazardInPlace lock(hazard, sb.preferencesPath());
+        QVERIFY(lock.isInPlace());
+        QObject receiver;
+        QList<bool> outcomes;
+        marvoline::test::EventLoopProbe probe;
+        store.updateInBackground([](QJsonObject& prefs) { prefs.insert(u"kept"_s, u"new"_s); },
+                                 &receiver, [&](bool saved) { outcomes.append(saved); });
+        const auto waited = std::chrono::milliseconds(PreferencesStore::lockWaitTime).count();
+        QTRY_VERIFY_WITH_TIMEOUT(!outcomes.isEmpty(), int(waited) + 5000);
+        QCOMPARE(outcomes, QList<bool>{false});
+        // Never held up for long (a second, with room for a busy machine).
+        QVERIFY2(probe.longestGapMs() < 2000, qPrintable(QString::number(probe.longestGapMs())));
+        QCOMPARE(sb.readBytes(sb.preferencesPath()), before);
+        QVERIFY(QFileInfo(sb.preferencesPath() + u".lock"_s).exists());
     }
 
     void concurrentProcessesLoseNoCount() {

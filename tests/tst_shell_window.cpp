@@ -114,8 +114,11 @@ private Q_SLOTS:
 
     void reminderAnswers() {
         AppDelegate delegate;
-        // Answers that show nothing.
-        for (const QVariant& path : {QVariant(), QVariant(42), QVariant(u"/nonexistent/x.pdf"_s)})
+        // Answers that show nothing; a NUL byte would end the path for the system at a file
+        // that exists, while the title would show the rest.
+        const QByteArray cut = localPath(m_sandbox.writeFile(u"r/cut"_s, "x")) + '\0' + "/rest.pdf";
+        for (const QVariant& path : {QVariant(), QVariant(42), QVariant(u"/nonexistent/x.pdf"_s),
+                                     QVariant(cut), QVariant(QString::fromUtf8(cut))})
             QVERIFY(answer(delegate, path));
         QVERIFY(!delegate.window && delegate.pendingURLs.isEmpty());
 

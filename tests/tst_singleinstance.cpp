@@ -2,6 +2,7 @@
 // program itself as separate processes, all on this test's private session bus.
 
 #include "support/PrivateBus.h"
+#include "support/StoreHazards.h"
 #include "support/TestMain.h"
 
 #include "main/AppDelegate.h"
@@ -238,6 +239,34 @@ private Q_SLOTS:
         exitsWithZero(second, 30000);
         QTRY_COMPARE_WITH_TIMEOUT(sb.recordedLaunches("org.example.Slow.desktop").size(), 2, 10000);
         QCOMPARE(sortedLaunches(sb, "org.example.Slow.desktop"),
+                 (QList<QList<QByteArray>>{{localPath(a)}, {localPath(b)}}));
+    }
+
+    // A chooser whose window has closed but that still waits for the preferences (a use count
+    // behind a lock another host keeps) no longer answers as the running chooser: one started
+    // then takes the name and shows its files at once.
+    void exitingChooserGivesUpTheNameFirst() {
+        const QUrl a = sb.writeFile("exit/a.txt", "a");
+        const QUrl b = sb.writeFile("exit/b.txt", "b");
+        test::StoreHazardInPlace lock(test::StoreHazard::FreshForeignLock, sb.preferencesPath());
+        QVERIFY(lock.isInPlace());
+        const auto ownerPid = [] {
+            return QDBusConnection::sessionBus().interface()->servicePid(busName).value();
+        };
+        QProcess* first = program({a.toLocalFile()});
+        QTRY_COMPARE_WITH_TIMEOUT(ownerPid(), uint(first->processId()), 10000);
+        // The countdown ends and the recorder has the file: the window goes.
+        QTRY_COMPARE_WITH_TIMEOUT(sb.recordedLaunches("recorder.desktop").size(), 1, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!nameOwned(), 3000);
+        QCOMPARE(first->state(), QProcess::Running);
+        QProcess* second = program({b.toLocalFile()});
+        QTRY_COMPARE_WITH_TIMEOUT(ownerPid(), uint(second->processId()), 5000);
+        QCOMPARE(first->state(), QProcess::Running); // still waiting for the lock
+        lock.clear();
+        exitsWithZero(first, 30000);
+        exitsWithZero(second, 30000);
+        QTRY_COMPARE(sb.recordedLaunches("recorder.desktop").size(), 2);
+        QCOMPARE(sortedLaunches(sb, "recorder.desktop"),
                  (QList<QList<QByteArray>>{{localPath(a)}, {localPath(b)}}));
     }
 

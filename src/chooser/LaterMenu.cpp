@@ -6,12 +6,12 @@
 #include "views/SymbolIcons.h"
 
 #include <QAction>
+#include <QDateTime>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPointer>
 #include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -97,34 +97,26 @@ void MainViewController::onLaterItemSelected(QAction* item) {
     pauseTimer();
     if (fileURLs.isEmpty() || !item)
         return;
-    const QUrl file = fileURLs.first();
     const int tag = item->data().toInt();
     if (tag == laterTitleTag)
         return;
     if (tag == laterCustomTag) {
-        showCustomTimerPicker(file);
+        showCustomTimerPicker();
         return;
     }
-    QPointer<MainViewController> self(this);
-    scheduleLaterNotification(file, tag, [self, file](bool scheduled) {
-        if (!self)
-            return;
-        if (!scheduled) {
-            self->showReminderNotScheduled();
-            return;
-        }
-        self->performSetDefaultIfNeeded(file);
-        Q_EMIT self->terminateRequested();
-    });
+    remindLaterAndLeave(laterTrigger(tag, QDateTime::currentDateTime()));
 }
 
-void MainViewController::showCustomTimerPicker(const QUrl& fileURL) {
-    QDialog dialog(window());
-    dialog.setObjectName(QStringLiteral("customTimerPicker"));
-    dialog.setWindowModality(Qt::WindowModal);
+void MainViewController::showCustomTimerPicker() {
+    // Window-modal over the chooser and answered through its signals: a nested
+    // event loop would let files arrive underneath it.
+    auto* dialog = new QDialog(window());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setObjectName(QStringLiteral("customTimerPicker"));
+    dialog->setWindowModality(Qt::WindowModal);
     //% "Remind me later"
-    dialog.setWindowTitle(qtTrId("ui.later.customTitle"));
-    auto* layout = new QVBoxLayout(&dialog);
+    dialog->setWindowTitle(qtTrId("ui.later.customTitle"));
+    auto* layout = new QVBoxLayout(dialog);
     //% "Remind me later"
     auto* title = new QLabel(qtTrId("ui.later.customTitle"));
     QFont bold = title->font();
@@ -143,28 +135,16 @@ void MainViewController::showCustomTimerPicker(const QUrl& fileURL) {
     //% "Cancel"
     buttons->addButton(qtTrId("ui.later.customCancel"), QDialogButtonBox::RejectRole);
     ok->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     layout->addWidget(buttons);
 
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    const std::optional<qint64> minutes = parseCustomDelayMinutes(field->text());
-    if (!minutes)
-        return;
-
-    QPointer<MainViewController> self(this);
-    platform::notificationCenter().requestAuthorization(
-        [self, fileURL, m = *minutes](bool granted) {
-            if (!self)
-                return;
-            if (!granted || !self->addLaterRequest(fileURL, laterTriggerForMinutes(m))) {
-                self->showReminderNotScheduled();
-                return;
-            }
-            self->performSetDefaultIfNeeded(fileURL);
-            Q_EMIT self->terminateRequested();
-        });
+    // The files on show when the user confirms are the ones reminded of.
+    connect(dialog, &QDialog::accepted, this, [this, field] {
+        if (const std::optional<qint64> minutes = parseCustomDelayMinutes(field->text()))
+            remindLaterAndLeave(laterTriggerForMinutes(*minutes));
+    });
+    dialog->open();
 }
 
 } // namespace marvoline

@@ -23,7 +23,7 @@ void MainViewController::openWith(const QUrl& appURL, const QList<QUrl>& urls) {
             self->showLaunchFailure(appURL, *error);
             return;
         }
-        Q_EMIT self->terminateRequested();
+        self->leave(self->fileURLs);
     });
 }
 
@@ -77,7 +77,7 @@ void MainViewController::onCloseTapped() {
     }
     if (!fileURLs.isEmpty())
         performSetDefaultIfNeeded(fileURLs.first());
-    Q_EMIT terminateRequested();
+    leave(fileURLs);
 }
 
 } // namespace marvoline

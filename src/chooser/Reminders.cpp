@@ -1,5 +1,5 @@
 // Reminder scheduling: turns a choice of the Later menu into a scheduled
-// notification for the first file on show.
+// notification for each file on show.
 #include "chooser/LaterReminder.h"
 #include "main/MainViewController.h"
 #include "platform/FilePaths.h"
@@ -75,28 +75,47 @@ double currentSecondsSince1970() {
     return std::chrono::duration<double>(now).count();
 }
 
-void MainViewController::scheduleLaterNotification(const QUrl& fileURL, int tag,
+void MainViewController::scheduleLaterNotification(const QList<QUrl>& files,
+                                                   const NotificationTrigger& trigger,
                                                    std::function<void(bool)> completion) {
     QPointer<MainViewController> self(this);
     platform::notificationCenter().requestAuthorization(
-        [self, fileURL, tag, completion = std::move(completion)](bool granted) {
-            const bool scheduled =
-                granted && self && self->_scheduleLaterNotification(fileURL, tag);
-            completion(scheduled);
+        [self, files, trigger, completion = std::move(completion)](bool granted) {
+            if (!granted || !self || files.isEmpty()) {
+                completion(false);
+                return;
+            }
+            // One time for all: the paths tell the identifiers apart.
+            const double now = currentSecondsSince1970();
+            QList<NotificationRequest> requests;
+            requests.reserve(files.size());
+            for (const QUrl& file : files)
+                requests.append(laterNotificationRequest(file, trigger, now));
+            platform::notificationCenter().add(requests, completion);
         });
 }
 
-bool MainViewController::_scheduleLaterNotification(const QUrl& fileURL, int tag) {
-    const std::optional<NotificationTrigger> trigger =
-        laterTrigger(tag, QDateTime::currentDateTime());
-    if (!trigger)
-        return false;
-    return addLaterRequest(fileURL, *trigger);
-}
-
-bool MainViewController::addLaterRequest(const QUrl& fileURL, const NotificationTrigger& trigger) {
-    return platform::notificationCenter().add(
-        laterNotificationRequest(fileURL, trigger, currentSecondsSince1970()));
+void MainViewController::remindLaterAndLeave(const std::optional<NotificationTrigger>& trigger) {
+    // The files are being handed to an application: they are not put away as
+    // well, and the chooser leaves once that application has them.
+    if (!trigger || launchInFlight || fileURLs.isEmpty())
+        return;
+    const QList<QUrl> files = fileURLs;
+    QPointer<MainViewController> self(this);
+    scheduleLaterNotification(files, *trigger, [self, files](bool scheduled) {
+        if (!self)
+            return;
+        if (!scheduled) {
+            self->showReminderNotScheduled();
+            return;
+        }
+        // Other files that arrived meanwhile stay on show, and the check box
+        // is theirs now.
+        if (self->fileURLs != files)
+            return;
+        self->performSetDefaultIfNeeded(files.first());
+        self->leave(files);
+    });
 }
 
 void MainViewController::showReminderNotScheduled() {

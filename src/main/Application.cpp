@@ -102,8 +102,10 @@ int runApplication(QApplication& app, int argc, char** argv,
 
     const int status = QApplication::exec();
     // A use count still waiting for the preferences lock is written or given
-    // up before the process ends; nobody needs the window meanwhile.
+    // up before the process ends; nobody needs the window meanwhile, and a
+    // chooser started meanwhile must not hand its files to this one.
     delegate.closeWindow();
+    launch.release();
     PreferencesStore::waitForBackgroundWrites(PreferencesStore::lockWaitTime +
                                               std::chrono::seconds(5));
     return status;

@@ -54,6 +54,11 @@ void LaunchCoordinator::start(const QDBusConnection& connection) {
     m_instance.start(connection);
 }
 
+void LaunchCoordinator::release() {
+    m_service.setAcceptingRequests(false);
+    m_instance.release();
+}
+
 void LaunchCoordinator::runHere() {
     if (m_running)
         return;

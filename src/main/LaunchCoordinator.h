@@ -39,6 +39,10 @@ public:
 
     SingleInstance::Role role() const { return m_instance.role(); }
 
+    // Stops answering as the running chooser: call before anything that can
+    // wait on the way out (see SingleInstance::release).
+    void release();
+
 Q_SIGNALS:
     // The files went to the running chooser: this process has nothing to do.
     void handedOver();

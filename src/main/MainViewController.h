@@ -115,8 +115,19 @@ public:
     std::optional<QUrl> finalDefaultApp(const QUrl& fileURL, const std::optional<QUrl>& initial,
                                         const QList<QUrl>& list) const;
 
+    // Asks for the switch on the preferences writer thread, after the store
+    // writes asked for before; a switch that fails is said in the message line
+    // (see leave()).
     void performSetDefaultIfNeeded(const QUrl& fileURL);
-    static void savePreviousDefault(const QUrl& fileURL, const QUrl& appURL);
+    // Returns whether the entry was saved; may wait for the store's lock.
+    static bool savePreviousDefault(const QUrl& fileURL, const QUrl& appURL);
+    // Whether a switch asked for has not finished yet.
+    bool isSettingDefault() const { return m_pendingSwitches > 0; }
+    // The chooser ends after a way out with the files it was taken on: once a
+    // launch under way has finished and the set-default switch asked for on
+    // the way has been made. It stays when that switch failed (the message
+    // line says so) or when other files have arrived meanwhile.
+    void leave(const QList<QUrl>& files);
     // The set-default check box's text names the file's type; its tool tip
     // names the application that ticking it would remember as the default.
     void updateSetDefaultTexts(const QUrl& fileURL);
@@ -153,14 +164,13 @@ public:
     // ---- later ---------------------------------------------------------------
     void buildLaterMenu(QToolButton* popUp);
     void onLaterItemSelected(QAction* item);
-    // Runs the dialog modally; on a valid count of minutes schedules the
-    // reminder once notifications are authorized, then leaves.
-    void showCustomTimerPicker(const QUrl& fileURL);
-    // completion runs once, from the event loop, told whether the reminder was
-    // scheduled.
-    void scheduleLaterNotification(const QUrl& fileURL, int tag,
+    // Opens the dialog, window-modal over the chooser, and returns; on a valid
+    // count of minutes it reminds of the files on show when it is accepted.
+    void showCustomTimerPicker();
+    // One reminder for each of the files. completion runs once, from the event
+    // loop, told whether the reminders were scheduled (all or none).
+    void scheduleLaterNotification(const QList<QUrl>& files, const NotificationTrigger& trigger,
                                    std::function<void(bool scheduled)> completion);
-    bool _scheduleLaterNotification(const QUrl& fileURL, int tag);
     // ---- window sizing ------------------------------------------------------
     // Gives the chooser's window, before it is first shown, the size that the
     // files on show need (at least its own size, and the options row with its
@@ -259,7 +269,11 @@ private:
     bool handleWindowEvent(QWidget* window, QEvent* event);
     void rebuildRowForNewWidth();
     void showLaunchFailure(const QUrl& appURL, const QString& error);
-    bool addLaterRequest(const QUrl& fileURL, const NotificationTrigger& trigger);
+    // Reminds of the files on show at the trigger, then leaves; refused while
+    // a launch is in flight.
+    void remindLaterAndLeave(const std::optional<NotificationTrigger>& trigger);
+    void onDefaultSwitched(bool ok);
+    void showSetDefaultFailure();
     // The chooser stays, paused, and says why it did not leave.
     void showReminderNotScheduled();
     QString shownAppName(const QUrl& appURL) const;
@@ -283,6 +297,9 @@ private:
     void fitBandToTiles();
 
     bool launchInFlight = false;
+    int m_pendingSwitches = 0;
+    bool m_switchFailed = false;
+    std::optional<QList<QUrl>> m_leaveAfterSwitch;
     bool quitAfterLaunch = false;
     std::optional<QUrl> countdownApp; // what the running countdown opens
     bool windowSettled = false;

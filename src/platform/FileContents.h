@@ -17,4 +17,19 @@ std::unique_ptr<QFile> openRegularFile(const QByteArray& path);
 // it cannot be read.
 QByteArray readFileStart(const QByteArray& path, qint64 maxBytes);
 
+// A whole file read without blocking on what is not a regular file, and only
+// when it is no larger than a limit.
+struct WholeFile {
+    enum class State {
+        Read,       // bytes holds the file
+        Missing,    // nothing at the path
+        NotRegular, // a pipe, socket or device: never read
+        TooLarge,   // a regular file past the limit: not read
+        Unreadable, // a folder, no permission, a read error
+    };
+    State state = State::Missing;
+    QByteArray bytes;
+};
+WholeFile readWholeRegularFile(const QByteArray& path, qint64 maxBytes);
+
 } // namespace marvoline

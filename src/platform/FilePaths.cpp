@@ -31,7 +31,9 @@ QString displayFileName(const QUrl& fileUrl) {
 }
 
 bool pathExists(const QByteArray& path) {
-    if (path.isEmpty())
+    // A NUL byte ends the path for the system, which would look at another
+    // file than the one named.
+    if (path.isEmpty() || path.contains('\0'))
         return false;
     struct stat st {};
     return ::stat(path.constData(), &st) == 0;

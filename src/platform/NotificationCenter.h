@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QTime>
@@ -88,9 +89,13 @@ public:
     // Whether notifications can be scheduled. The handler runs exactly once,
     // on the main thread from the event loop, never from within the call.
     virtual void requestAuthorization(AuthorizationHandler handler) = 0;
-    // Schedules the request. Returns false when it could not be kept, so that
-    // the caller does not report a reminder that will never come.
-    virtual bool add(const NotificationRequest& request) = 0;
+    using AddHandler = std::function<void(bool added)>;
+
+    // Schedules the requests, all of them or none, without holding up the
+    // caller. done runs exactly once, on the main thread from the event loop,
+    // told whether they were kept, so that the caller does not report a
+    // reminder that will never come.
+    virtual void add(const QList<NotificationRequest>& requests, AddHandler done) = 0;
     // Removes scheduled requests that have not been answered yet.
     virtual void removePendingRequests(const QStringList& identifiers) = 0;
 

@@ -1,5 +1,8 @@
 #include "platform/PreferencesStore.h"
 
+#include "platform/FileContents.h"
+
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -7,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QLockFile>
+#include <QPointer>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QThreadPool>
@@ -35,16 +39,22 @@ struct Contents {
 Contents load(const QString& path) {
     if (path.isEmpty())
         return {};
-    QFile file(path);
-    if (!file.exists())
+    const WholeFile file =
+        readWholeRegularFile(QFile::encodeName(path), PreferencesStore::maxFileSize);
+    switch (file.state) {
+    case WholeFile::State::Read:
+        break;
+    case WholeFile::State::Missing:
         return {};
-    if (!file.open(QIODevice::ReadOnly))
+    case WholeFile::State::NotRegular:
+    case WholeFile::State::TooLarge:
+        // Not a store this program wrote: kept, but out of the way.
+        return {FileState::Corrupt, {}};
+    case WholeFile::State::Unreadable:
         return {FileState::Unreadable, {}};
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return {FileState::Unreadable, {}};
+    }
     QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+    const QJsonDocument doc = QJsonDocument::fromJson(file.bytes, &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject())
         return {FileState::Corrupt, {}};
     return {FileState::Valid, doc.object()};
@@ -148,8 +158,34 @@ bool PreferencesStore::update(const std::function<void(QJsonObject&)>& change) {
     return save(m_filePath, current.object);
 }
 
-void PreferencesStore::updateInBackground(std::function<void(QJsonObject&)> change) {
-    writer().start([store = *this, change = std::move(change)]() mutable { store.update(change); });
+void PreferencesStore::updateInBackground(std::function<void(QJsonObject&)> change,
+                                          QObject* context, std::function<void(bool)> done) {
+    runInBackground(
+        [store = *this, change = std::move(change)]() mutable { return store.update(change); },
+        context, std::move(done));
+}
+
+void PreferencesStore::runInBackground(std::function<bool()> work, QObject* context,
+                                       std::function<void(bool)> done) {
+    QPointer<QObject> receiver(context);
+    const bool answer = context && done;
+    writer().start([work = std::move(work), receiver, answer, done = std::move(done)] {
+        const bool ok = work();
+        if (!answer)
+            return;
+        // The receiver may go meanwhile on its own thread: it is looked at only
+        // there, by way of the application object that outlives it.
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app)
+            return;
+        QMetaObject::invokeMethod(
+            app,
+            [receiver, done, ok] {
+                if (receiver)
+                    done(ok);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 bool PreferencesStore::waitForBackgroundWrites(std::chrono::milliseconds timeout) {

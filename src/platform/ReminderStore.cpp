@@ -90,7 +90,12 @@ bool ReminderStore::isWritable() const {
     const QFileInfo folder(file.absolutePath());
     if (!folder.isDir() || !folder.isWritable())
         return false;
-    return !file.exists() || (file.isFile() && file.isWritable());
+    if (!file.exists() || file.isSymLink())
+        return true;
+    if (file.isDir())
+        return false;
+    // A pipe or device in its place is moved aside by the write.
+    return !file.isFile() || file.isWritable();
 }
 
 QList<StoredReminder> ReminderStore::reminders() const {
@@ -111,13 +116,31 @@ std::optional<StoredReminder> ReminderStore::reminder(const QString& identifier)
 }
 
 bool ReminderStore::add(const StoredReminder& reminder) {
-    if (reminder.identifier.isEmpty() || !reminder.due.isValid())
+    return add(QList<StoredReminder>{reminder});
+}
+
+bool ReminderStore::add(const QList<StoredReminder>& reminders) {
+    if (reminders.isEmpty())
         return false;
-    return PreferencesStore(m_filePath).setValue(reminder.identifier, reminderToJson(reminder));
+    for (const StoredReminder& reminder : reminders) {
+        if (reminder.identifier.isEmpty() || !reminder.due.isValid())
+            return false;
+    }
+    return PreferencesStore(m_filePath).update([&](QJsonObject& all) {
+        for (const StoredReminder& reminder : reminders)
+            all.insert(reminder.identifier, reminderToJson(reminder));
+    });
 }
 
 bool ReminderStore::remove(const QString& identifier) {
-    return PreferencesStore(m_filePath).setValue(identifier, QJsonValue(QJsonValue::Undefined));
+    return remove(QStringList{identifier});
+}
+
+bool ReminderStore::remove(const QStringList& identifiers) {
+    return PreferencesStore(m_filePath).update([&](QJsonObject& all) {
+        for (const QString& identifier : identifiers)
+            all.remove(identifier);
+    });
 }
 
 } // namespace marvoline

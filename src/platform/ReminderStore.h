@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVariantMap>
 
 #include <optional>
@@ -21,8 +22,10 @@ struct StoredReminder {
 
 // The reminders that outlive the chooser: one JSON file shared by the chooser
 // that adds them and the reminder agent that shows them. Writes are locked and
-// atomic; a file that cannot be parsed reads as empty and is moved aside
-// ("<name>.corrupt-<time>") before the next write, never overwritten.
+// atomic; a file that cannot be parsed, that is not a regular file or that is
+// past PreferencesStore::maxFileSize reads as empty and is moved aside
+// ("<name>.corrupt-<time>") before the next write, never overwritten. Every
+// call may wait for the lock: the chooser's window never makes one.
 class ReminderStore {
 public:
     explicit ReminderStore(QString filePath);
@@ -42,9 +45,13 @@ public:
     QList<StoredReminder> reminders() const;
     std::optional<StoredReminder> reminder(const QString& identifier) const;
 
-    // Each returns whether the change was saved.
+    // Each returns whether the change was saved. Several reminders are added
+    // in one write: all of them or none. A reminder without identifier or due
+    // time is refused, and the others with it.
     bool add(const StoredReminder& reminder);
+    bool add(const QList<StoredReminder>& reminders);
     bool remove(const QString& identifier);
+    bool remove(const QStringList& identifiers);
 
 private:
     QString m_filePath;

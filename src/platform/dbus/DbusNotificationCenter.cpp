@@ -1,5 +1,7 @@
 #include "platform/dbus/DbusNotificationCenter.h"
 
+#include "platform/PreferencesStore.h"
+
 #include <QCoreApplication>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -74,38 +76,61 @@ void DbusNotificationCenter::requestAuthorization(AuthorizationHandler handler) 
            });
 }
 
-bool DbusNotificationCenter::add(const NotificationRequest& request) {
-    StoredReminder reminder;
-    reminder.identifier = request.identifier;
-    reminder.title = request.content.title;
-    reminder.body = request.content.body;
-    reminder.userInfo = request.content.userInfo;
-    reminder.due = request.trigger.dueTime(QDateTime::currentDateTimeUtc());
-    if (!m_store.add(reminder)) {
-        qCWarning(lcNotifications) << "could not write the reminder to" << m_store.filePath();
+void DbusNotificationCenter::add(const QList<NotificationRequest>& requests, AddHandler done) {
+    // The store may be locked by another process for seconds: never waited
+    // for here.
+    PreferencesStore::runInBackground([store = m_store, command = m_agentCommand,
+                                       requests] { return addToStore(store, command, requests); },
+                                      this, std::move(done));
+}
+
+bool DbusNotificationCenter::addNow(const QList<NotificationRequest>& requests) {
+    return addToStore(m_store, m_agentCommand, requests);
+}
+
+bool DbusNotificationCenter::addToStore(const ReminderStore& store, const QStringList& agentCommand,
+                                        const QList<NotificationRequest>& requests) {
+    QList<StoredReminder> reminders;
+    reminders.reserve(requests.size());
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (const NotificationRequest& request : requests) {
+        StoredReminder reminder;
+        reminder.identifier = request.identifier;
+        reminder.title = request.content.title;
+        reminder.body = request.content.body;
+        reminder.userInfo = request.content.userInfo;
+        reminder.due = request.trigger.dueTime(now);
+        reminders.append(reminder);
+    }
+    ReminderStore writable = store;
+    if (!writable.add(reminders)) {
+        qCWarning(lcNotifications) << "could not write the reminders to" << store.filePath();
         return false;
     }
-    if (!startAgent()) {
-        // Nothing would show it before the next login: do not keep it.
-        m_store.remove(reminder.identifier);
+    if (!startAgent(agentCommand)) {
+        // Nothing would show them before the next login: do not keep them.
+        QStringList identifiers;
+        for (const StoredReminder& reminder : reminders)
+            identifiers.append(reminder.identifier);
+        writable.remove(identifiers);
         return false;
     }
     return true;
 }
 
 void DbusNotificationCenter::removePendingRequests(const QStringList& identifiers) {
-    for (const QString& identifier : identifiers)
-        m_store.remove(identifier);
+    PreferencesStore::runInBackground(
+        [store = m_store, identifiers]() mutable { return store.remove(identifiers); });
 }
 
-bool DbusNotificationCenter::startAgent() {
-    if (m_agentCommand.isEmpty())
+bool DbusNotificationCenter::startAgent(const QStringList& agentCommand) {
+    if (agentCommand.isEmpty())
         return true;
     // A running agent takes the new reminder when the new one asks it to
     // reload, and the new one ends; otherwise the new one is the agent.
     QProcess agent;
-    agent.setProgram(m_agentCommand.first());
-    agent.setArguments(m_agentCommand.mid(1));
+    agent.setProgram(agentCommand.first());
+    agent.setArguments(agentCommand.mid(1));
     agent.setStandardInputFile(QProcess::nullDevice());
     agent.setStandardOutputFile(QProcess::nullDevice());
     agent.setStandardErrorFile(QProcess::nullDevice());
@@ -113,7 +138,7 @@ bool DbusNotificationCenter::startAgent() {
     agent.setWorkingDirectory(QDir::rootPath());
     if (agent.startDetached())
         return true;
-    qCWarning(lcNotifications) << "could not start the reminder agent" << m_agentCommand;
+    qCWarning(lcNotifications) << "could not start the reminder agent" << agentCommand;
     return false;
 }
 

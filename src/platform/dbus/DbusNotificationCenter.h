@@ -31,7 +31,12 @@ public:
     static DbusNotificationCenter* createStandard(QObject* parent = nullptr);
 
     void requestAuthorization(AuthorizationHandler handler) override;
-    bool add(const NotificationRequest& request) override;
+    // Stores the requests on the preferences writer thread, after the writes
+    // asked for before, and then starts the agent.
+    void add(const QList<NotificationRequest>& requests, AddHandler done) override;
+    // The same, made at once on the calling thread: it may wait for the
+    // store's lock.
+    bool addNow(const QList<NotificationRequest>& requests);
     void removePendingRequests(const QStringList& identifiers) override;
 
     const ReminderStore& store() const { return m_store; }
@@ -39,7 +44,9 @@ public:
 private:
     void askBus(const QString& method, const QVariantList& arguments,
                 std::function<void(const QVariant& answer)> done);
-    bool startAgent();
+    static bool addToStore(const ReminderStore& store, const QStringList& agentCommand,
+                           const QList<NotificationRequest>& requests);
+    static bool startAgent(const QStringList& agentCommand);
 
     QDBusConnection m_connection;
     ReminderStore m_store;

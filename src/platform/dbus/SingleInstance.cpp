@@ -139,6 +139,24 @@ void SingleInstance::onNameRequestFinished(uint reply, bool failed) {
     Q_EMIT standalone();
 }
 
+void SingleInstance::release() {
+    if (m_exported) {
+        // Calls that arrive from now on get an error at once from the bus
+        // thread, so their callers show their files themselves.
+        m_connection.unregisterObject(QString::fromLatin1(ApplicationService::objectPath));
+        m_exported = false;
+    }
+    if (m_role == Role::Primary || m_claiming) {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ReleaseName"));
+        call << QString::fromLatin1(busName);
+        // Sent now; the answer is of no interest.
+        m_connection.send(call);
+    }
+    m_role = Role::Standalone;
+}
+
 void SingleInstance::decide(Role role) {
     // Announced from the event loop, as the bus's answers are.
     QTimer::singleShot(0, this, [this, role] {

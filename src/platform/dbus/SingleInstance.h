@@ -61,6 +61,12 @@ public:
     // standard error says why.
     void claimAfterFallback();
 
+    // For a process on its way out, before anything that can wait: takes the
+    // service off the bus and gives the name up (without waiting for the
+    // bus), so that a chooser started now becomes the running one at once
+    // instead of handing its files to this one. Role becomes Standalone.
+    void release();
+
     Role role() const { return m_role; }
 
 Q_SIGNALS:

@@ -30,6 +30,11 @@ public:
     // rules when it needs quoting ("%" doubled as the field-code rule asks).
     // The string-level escapes of the file format are the writer's business.
     static QString desktopExecArgument(const QString& argument);
+    // The Exec value of the program's own entry, running program with the
+    // entry's files. GIO refuses an entry whose program it cannot find as
+    // written, and "%%" is found as written: a program whose path holds a
+    // percent sign is run through env, which GIO finds in PATH.
+    static QString ownExecLine(const QString& program);
 };
 
 } // namespace marvoline

@@ -63,8 +63,7 @@ bool writeOwnEntry(const QString& path) {
             GKeyFileFlags(G_KEY_FILE_KEEP_COMMENTS | G_KEY_FILE_KEEP_TRANSLATIONS),
             OutParam(error)))
         return false;
-    const QByteArray exec =
-        (GioAppRegistry::desktopExecArgument(program) + QStringLiteral(" %F")).toUtf8();
+    const QByteArray exec = GioAppRegistry::ownExecLine(program).toUtf8();
     // set_string adds the string-level escapes (backslash, newline, ...).
     g_key_file_set_string(keyFile.get(), G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_EXEC,
                           exec.constData());
@@ -139,6 +138,11 @@ bool GioAppRegistry::setOwnApplicationAsDefault(const QString& contentType) {
     while (!ownEntryIndexed() && !deadline.hasExpired())
         QThread::msleep(10);
     return defaultIsOwn(type);
+}
+
+QString GioAppRegistry::ownExecLine(const QString& program) {
+    const QString run = desktopExecArgument(program) + QStringLiteral(" %F");
+    return program.contains(QLatin1Char('%')) ? QStringLiteral("env ") + run : run;
 }
 
 QString GioAppRegistry::desktopExecArgument(const QString& argument) {
