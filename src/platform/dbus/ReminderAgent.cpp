@@ -180,11 +180,13 @@ void ReminderAgent::check() {
     }
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const QList<StoredReminder> reminders = m_store.reminders();
-    // Reminders removed by someone else are forgotten.
+    // Reminders removed by someone else are forgotten, also on screen: an
+    // answer to them has nothing left to show.
     QSet<QString> stored;
     for (const StoredReminder& reminder : reminders)
         stored.insert(reminder.identifier);
     m_posted.intersect(stored);
+    m_shown.removeIf([&stored](const auto& shown) { return !stored.contains(shown.value()); });
 
     std::optional<QDateTime> nextDue;
     for (const StoredReminder& reminder : reminders) {
