@@ -135,6 +135,18 @@
         <source>Show</source>
         <translation>Show</translation>
     </message>
+    <message id="ui.reminder.title">
+        <source>Reminder: %1</source>
+        <translation>Reminder: %1</translation>
+    </message>
+    <message id="ui.reminder.open">
+        <source>Open</source>
+        <translation>Open</translation>
+    </message>
+    <message id="ui.reminder.in10min">
+        <source>Remind me in 10 minutes</source>
+        <translation>Remind me in 10 minutes</translation>
+    </message>
     <message id="ui.later.notScheduled">
         <source>The reminder could not be scheduled.</source>
         <translation>The reminder could not be scheduled.</translation>

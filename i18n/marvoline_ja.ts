@@ -135,6 +135,18 @@
         <source>Show</source>
         <translation>表示</translation>
     </message>
+    <message id="ui.reminder.title">
+        <source>Reminder: %1</source>
+        <translation>リマインダー: %1</translation>
+    </message>
+    <message id="ui.reminder.open">
+        <source>Open</source>
+        <translation>開く</translation>
+    </message>
+    <message id="ui.reminder.in10min">
+        <source>Remind me in 10 minutes</source>
+        <translation>10分後に再通知</translation>
+    </message>
     <message id="ui.later.notScheduled">
         <source>The reminder could not be scheduled.</source>
         <translation>リマインダーを設定できませんでした。</translation>

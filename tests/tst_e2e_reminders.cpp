@@ -3,6 +3,8 @@
 // a reminder and the chooser quits; the reminder agent, a process of its own,
 // shows the notification when it is due; answering it brings the chooser
 // back without countdown, into a new process or into the chooser that runs.
+// Where dunst cannot misbehave, a notification server of a few lines of
+// Python stands in for it (support/fake_notifications.py).
 #include "support/TestMain.h"
 #include "support/X11Desktop.h"
 
@@ -18,9 +20,13 @@
 #include <QDBusMessage>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QToolButton>
 
 #include <csignal>
+#include <memory>
 
 using namespace marvoline;
 using namespace marvoline::test;
@@ -77,6 +83,77 @@ bool processAlive(qint64 pid) {
     const QByteArray line = XdgSandbox::readBytes(u"/proc/%1/stat"_s.arg(pid));
     const qsizetype afterName = line.lastIndexOf(')');
     return afterName > 0 && line.mid(afterName + 2, 1) != "Z";
+}
+
+// The notification server of support/fake_notifications.py, started with the
+// options; Notify and CloseNotification calls are read from its output.
+class FakeNotificationServer {
+public:
+    explicit FakeNotificationServer(const QStringList& options) {
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(u"/usr/bin/python3"_s,
+                        QStringList{QStringLiteral(FAKE_NOTIFICATIONS)} + options);
+    }
+    ~FakeNotificationServer() {
+        m_process.closeWriteChannel();
+        if (!m_process.waitForFinished(3000))
+            m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+    bool waitUntilReady() {
+        return QTest::qWaitFor(
+            [this] {
+                (void)calls();
+                return m_ready;
+            },
+            10000);
+    }
+    // The calls it has had, in order; method is "Notify" or "CloseNotification".
+    QList<QJsonObject> calls(const QString& method = {}) {
+        while (m_process.canReadLine()) {
+            const QByteArray line = m_process.readLine().trimmed();
+            if (line == "\"ready\"")
+                m_ready = true;
+            else
+                m_calls.append(QJsonDocument::fromJson(line).object());
+        }
+        QList<QJsonObject> matching;
+        for (const QJsonObject& call : std::as_const(m_calls)) {
+            if (method.isEmpty() || call.value(u"call"_s).toString() == method)
+                matching.append(call);
+        }
+        return matching;
+    }
+    // The user's answer: the activation token (when given), then the action.
+    void invoke(int id, const QString& action, const QString& token = {}) {
+        send(u"invoke %1 %2 %3"_s.arg(id).arg(action, token));
+    }
+    void close(int id, int reason) { send(u"close %1 %2"_s.arg(id).arg(reason)); }
+
+private:
+    void send(const QString& line) {
+        m_process.write(line.trimmed().toUtf8() + '\n');
+        m_process.waitForBytesWritten(3000);
+    }
+
+    QProcess m_process;
+    QList<QJsonObject> m_calls;
+    bool m_ready = false;
+};
+
+// Asks the running agent to read the store again, without waiting.
+void reloadAgent() {
+    QDBusConnection::sessionBus().asyncCall(QDBusMessage::createMethodCall(
+        agentName, QString::fromLatin1(ReminderAgent::objectPath),
+        QString::fromLatin1(ReminderAgent::interfaceName), u"Reload"_s));
+}
+
+// A reminder for the file, due after the seconds, straight into the store.
+StoredReminder storedReminder(const QUrl& file, qint64 seconds) {
+    const NotificationRequest request = laterNotificationRequest(
+        file, NotificationTrigger::timeInterval(seconds), currentSecondsSince1970());
+    return {request.identifier, request.content.title, request.content.body,
+            request.content.userInfo, QDateTime::currentDateTimeUtc().addSecs(seconds)};
 }
 
 // Reminder agents on the bus: the one that shows reminders and any queued
@@ -139,6 +216,38 @@ private:
         QVERIFY(ReminderStore::standard().reminders().isEmpty());
     }
 
+    void startDunst() {
+        m_dunst.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_dunst.start(u"dunst"_s, {u"-config"_s, m_sandbox.root() + u"/files/dunst/dunstrc"_s});
+        QVERIFY2(m_dunst.waitForStarted(), "needs dunst");
+        QTRY_VERIFY_WITH_TIMEOUT(busNameOwned(notificationService), 10000);
+    }
+
+    // Makes way for a fake notification server; the next test has dunst again.
+    void stopDunst() {
+        m_dunst.terminate();
+        QVERIFY(m_dunst.waitForFinished(5000));
+        QTRY_VERIFY(!busNameOwned(notificationService));
+    }
+
+    // The fake server started with the options, with the bus name.
+    std::unique_ptr<FakeNotificationServer> fakeServer(const QStringList& options = {}) {
+        stopDunst();
+        auto server = std::make_unique<FakeNotificationServer>(options);
+        if (!server->waitUntilReady())
+            return nullptr;
+        return server;
+    }
+
+    // Empties the store behind the agent's back and has it notice.
+    void forgetAllReminders() {
+        ReminderStore store = ReminderStore::standard();
+        for (const StoredReminder& reminder : store.reminders())
+            QVERIFY(store.remove(reminder.identifier));
+        reloadAgent();
+        waitUntilAgentIsGone();
+    }
+
 private Q_SLOTS:
     void initTestCase() {
         QVERIFY2(m_wm.start(), "needs an X server with openbox (run under xvfb-run)");
@@ -147,13 +256,9 @@ private Q_SLOTS:
                  "needs a private session bus (dbus-run-session)");
         const QUrl recorder = m_sandbox.writeFile(u"dunst/record"_s, notificationRecorder);
         QVERIFY(QFile::setPermissions(recorder.toLocalFile(), QFile::ReadOwner | QFile::ExeOwner));
-        const QUrl config = m_sandbox.writeFile(
-            u"dunst/dunstrc"_s,
-            QString::fromLatin1(dunstConfig).arg(recorder.toLocalFile()).toUtf8());
-        m_dunst.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_dunst.start(u"dunst"_s, {u"-config"_s, config.toLocalFile()});
-        QVERIFY2(m_dunst.waitForStarted(), "needs dunst");
-        QTRY_VERIFY_WITH_TIMEOUT(busNameOwned(notificationService), 10000);
+        m_sandbox.writeFile(u"dunst/dunstrc"_s,
+                            QString::fromLatin1(dunstConfig).arg(recorder.toLocalFile()).toUtf8());
+        startDunst();
     }
 
     void cleanupTestCase() {
@@ -170,6 +275,8 @@ private Q_SLOTS:
     void init() {
         m_sandbox.clearRecords();
         QFile::remove(notificationsLog());
+        if (m_dunst.state() == QProcess::NotRunning)
+            startDunst();
         dunstctl({u"close-all"_s});
     }
 
@@ -188,9 +295,11 @@ private Q_SLOTS:
         // Shown about ten seconds after it was chosen, not before.
         QTRY_COMPARE_WITH_TIMEOUT(displayedNotifications(), 1, 20000);
         QVERIFY2(sinceQuit.elapsed() >= 8000, qPrintable(QString::number(sinceQuit.elapsed())));
+        // Its title names the file, its body the folder.
         QTRY_COMPARE(recordedNotifications(),
-                     QStringList{qtTrId("ui.later.notificationTitle") +
-                                 u"|later.txt|org.marvoline.Marvoline|0"_s});
+                     QStringList{qtTrId("ui.reminder.title").arg(u"later.txt"_s) + u'|' +
+                                 QFileInfo(file.toLocalFile()).path() +
+                                 u"|org.marvoline.Marvoline|0"_s});
 
         // Clicking it starts a chooser for the file, which no countdown ends:
         // well past the countdown's length it is still there, nothing opened.
@@ -242,6 +351,135 @@ private Q_SLOTS:
         // The same chooser took it; no other one started, nothing opened.
         QCOMPARE(windowsNamed(u"reminded.txt"_s), QStringList{chooser.window});
         QVERIFY(m_sandbox.recordedLaunches(viewerId).isEmpty());
+    }
+
+    // Open brings a minimized chooser back, with the token the server sent
+    // just before the answer as the window's startup ID.
+    void openBringsBackAMinimizedChooserWithTheServersToken() {
+        const auto server = fakeServer();
+        QVERIFY(server);
+        ChooserProcess chooser({m_sandbox.writeFile(u"e2e/shown.txt"_s, "s\n")});
+        QVERIFY2(!chooser.window.isEmpty(), "no chooser window appeared");
+        openLaterMenu(chooser); // stops the countdown
+        xdotool({u"key"_s, u"Escape"_s});
+        QTRY_VERIFY(!menuIsOpen(chooser.process.processId()));
+        xdotool({u"windowminimize"_s, chooser.window});
+        QTRY_VERIFY(windowsNamed(u"shown.txt"_s).isEmpty());
+
+        schedule(m_sandbox.writeFile(u"e2e/back.txt"_s, "b\n"), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(server->calls(u"Notify"_s).size(), 1, 10000);
+        const QJsonObject notify = server->calls(u"Notify"_s).first();
+        QCOMPARE(notify.value(u"summary"_s).toString(),
+                 qtTrId("ui.reminder.title").arg(u"back.txt"_s));
+        QCOMPARE(notify.value(u"icon"_s).toString(), u"org.marvoline.Marvoline"_s);
+        QCOMPARE(notify.value(u"actions"_s).toVariant().toStringList(),
+                 (QStringList{u"default"_s, qtTrId("ui.later.notificationShow"), u"open"_s,
+                              qtTrId("ui.reminder.open"), u"remind-10min"_s,
+                              qtTrId("ui.reminder.in10min")}));
+
+        const QString token = u"reminder-test-%1_TIME0"_s.arg(QDateTime::currentMSecsSinceEpoch());
+        server->invoke(notify.value(u"id"_s).toInt(), u"open"_s, token);
+        QTRY_COMPARE_WITH_TIMEOUT(windowsNamed(u"back.txt"_s), QStringList{chooser.window}, 10000);
+        QVERIFY(runTool(u"xprop"_s, {u"-id"_s, chooser.window, u"_NET_STARTUP_ID"_s})
+                    .contains(u'"' + token + u'"'));
+        waitUntilAgentIsGone();
+        QTRY_COMPARE(server->calls(u"CloseNotification"_s).size(), 1);
+        QVERIFY(m_sandbox.recordedLaunches(viewerId).isEmpty());
+    }
+
+    void eachDueReminderIsPostedOnce_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("reminders");
+        QTest::addColumn<int>("watchMs"); // how long no reminder may come twice
+        // Notify answered only after QtDBus's usual 25 seconds.
+        QTest::newRow("late answer") << QStringList{u"--delay"_s, u"27"_s} << 1 << 29000;
+        QTest::newRow("one ID for all") << QStringList{u"--constant-id"_s, u"7"_s} << 3 << 4000;
+    }
+    void eachDueReminderIsPostedOnce() {
+        QFETCH(QStringList, options);
+        QFETCH(int, reminders);
+        QFETCH(int, watchMs);
+        const auto server = fakeServer(options);
+        QVERIFY(server);
+        for (int i = 0; i < reminders; ++i)
+            schedule(m_sandbox.writeFile(u"e2e/once%1.txt"_s.arg(i), "o\n"), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(server->calls(u"Notify"_s).size(), reminders, 10000);
+
+        // The agent is made to look at the store every second meanwhile.
+        QElapsedTimer sinceReload;
+        sinceReload.start();
+        const bool postedAgain = QTest::qWaitFor(
+            [&] {
+                if (sinceReload.elapsed() >= 1000) {
+                    reloadAgent();
+                    sinceReload.restart();
+                }
+                return server->calls(u"Notify"_s).size() > reminders;
+            },
+            watchMs);
+        QVERIFY(!postedAgain);
+
+        // The answer reaches the reminder shown last under its ID, however
+        // late that ID came: put off by ten minutes, it is not shown again yet.
+        const QDateTime answered = QDateTime::currentDateTimeUtc();
+        server->invoke(server->calls(u"Notify"_s).last().value(u"id"_s).toInt(), u"remind-10min"_s);
+        const auto putOff = [&] {
+            qsizetype count = 0;
+            for (const StoredReminder& reminder : ReminderStore::standard().reminders())
+                count += reminder.due >= answered.addSecs(9 * 60) ? 1 : 0;
+            return count;
+        };
+        QTRY_COMPARE(putOff(), qsizetype(1));
+        QCOMPARE(ReminderStore::standard().reminders().size(), qsizetype(reminders));
+        reloadAgent();
+        QVERIFY(
+            !QTest::qWaitFor([&] { return server->calls(u"Notify"_s).size() > reminders; }, 2000));
+        forgetAllReminders();
+    }
+
+    // The chooser started for an answer cannot reach a display: the reminder
+    // stays in the store and is shown again.
+    void failedChooserStartKeepsTheReminder() {
+        const auto server = fakeServer();
+        QVERIFY(server);
+        const StoredReminder reminder =
+            storedReminder(m_sandbox.writeFile(u"e2e/kept.txt"_s, "k\n"), 0);
+        QVERIFY(ReminderStore::standard().add(reminder));
+        QProcess agent;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(u"DISPLAY"_s);
+        environment.remove(u"WAYLAND_DISPLAY"_s);
+        environment.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
+        agent.setProcessEnvironment(environment);
+        agent.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        agent.start(QStringLiteral(MARVOLINE_EXECUTABLE), {u"--reminder-agent"_s});
+        QTRY_COMPARE_WITH_TIMEOUT(server->calls(u"Notify"_s).size(), 1, 10000);
+        server->invoke(server->calls(u"Notify"_s).first().value(u"id"_s).toInt(), u"default"_s);
+
+        QTRY_COMPARE_WITH_TIMEOUT(server->calls(u"Notify"_s).size(), 2, 15000);
+        const QList<StoredReminder> kept = ReminderStore::standard().reminders();
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(kept.first().identifier, reminder.identifier);
+        // Dismissed, it is gone, and the agent with it.
+        server->close(server->calls(u"Notify"_s).last().value(u"id"_s).toInt(), 2);
+        QVERIFY(agent.waitForFinished(10000));
+        waitUntilAgentIsGone();
+    }
+
+    void killedAgentIsBackWithTheNextChooser() {
+        schedule(m_sandbox.writeFile(u"e2e/inAnHour.txt"_s, "h\n"), 3600);
+        QTRY_VERIFY_WITH_TIMEOUT(busNameOwned(agentName), 10000);
+        const uint agent = QDBusConnection::sessionBus().interface()->servicePid(agentName);
+        QVERIFY(agent != 0);
+        ::kill(pid_t(agent), SIGKILL);
+        QTRY_VERIFY(!busNameOwned(agentName));
+        QCOMPARE(ReminderStore::standard().reminders().size(), 1);
+        {
+            ChooserProcess chooser({m_sandbox.writeFile(u"e2e/any.txt"_s, "a\n")});
+            QVERIFY2(!chooser.window.isEmpty(), "no chooser window appeared");
+            QTRY_VERIFY_WITH_TIMEOUT(busNameOwned(agentName), 10000);
+        }
+        forgetAllReminders();
     }
 };
 

@@ -14,6 +14,7 @@
 #include "platform/ReminderStore.h"
 #include "platform/dbus/DbusNotificationCenter.h"
 #include "views/AppIconButton.h"
+#include "platform/dbus/ReminderHandOver.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -217,6 +218,40 @@ private Q_SLOTS:
         QVERIFY(store.remove(soon.identifier));
         QCOMPARE(ReminderStore(path).reminders().size(), 1);
         QVERIFY(!ReminderStore(path).reminder(soon.identifier));
+    }
+
+    // What the reminder agent hands a chooser it starts: the file as a URI
+    // that gives back the same bytes, and the reminder's identifier. A path
+    // that is empty or carries a NUL, or no identifier, gives nothing.
+    void responseArguments_data() {
+        QTest::addColumn<QVariant>("path");
+        QTest::addColumn<QString>("identifier");
+        QTest::addColumn<QByteArray>("expected"); // the path read back; empty: no arguments
+        const QString id = u"marvoline.later.-3.4"_s;
+        QTest::newRow("text") << QVariant(u"/tmp/sp ace/Relatório#1.pdf"_s) << id
+                              << QByteArray("/tmp/sp ace/Relat\xc3\xb3rio#1.pdf");
+        QTest::newRow("bytes, not UTF-8")
+            << QVariant(QByteArray("/tmp/caf\xe9%41")) << id << QByteArray("/tmp/caf\xe9%41");
+        QTest::newRow("NUL") << QVariant(QByteArray("/tmp/a\0b", 8)) << id << QByteArray();
+        QTest::newRow("no path") << QVariant() << id << QByteArray();
+        QTest::newRow("no identifier") << QVariant(u"/tmp/a"_s) << QString() << QByteArray();
+    }
+    void responseArguments() {
+        QFETCH(QVariant, path);
+        QFETCH(QString, identifier);
+        QFETCH(QByteArray, expected);
+        QVariantMap userInfo;
+        if (path.isValid())
+            userInfo.insert(reminderFilePathKey, path);
+        const QStringList arguments = ReminderHandOver::responseArguments(userInfo, identifier);
+        if (expected.isEmpty()) {
+            QCOMPARE(arguments, QStringList());
+            return;
+        }
+        QCOMPARE(arguments.size(), 3);
+        QCOMPARE(arguments.at(0), u"--reminder-response"_s);
+        QCOMPARE(localPath(QUrl::fromEncoded(arguments.at(1).toLatin1())), expected);
+        QCOMPARE(arguments.at(2), identifier);
     }
 
     // A choice of the menu (the last item: the custom delay, answered with

@@ -39,7 +39,7 @@ private:
     static bool answer(AppDelegate& delegate, const QVariant& path) {
         int completions = 0;
         const QVariantMap userInfo{{MainViewController::laterNotificationPathKey, path}};
-        delegate.didReceiveNotificationResponse(path.isNull() ? QVariantMap() : userInfo,
+        delegate.didReceiveNotificationResponse(path.isNull() ? QVariantMap() : userInfo, {},
                                                 [&] { ++completions; });
         return completions == 1;
     }
@@ -128,14 +128,20 @@ private Q_SLOTS:
         MainViewController* vc = delegate.mainViewController;
         QVERIFY(vc && vc->skipTimer);
 
-        // While others are on show, it replaces them and stops their countdown.
+        // While others are on show, it replaces them and stops their countdown;
+        // a minimized chooser comes back and is made the active window.
         const QUrl a = m_sandbox.writeFile(u"r/a.txt"_s, "a");
         const QUrl reminded = m_sandbox.writeFile(u"r/later.pdf"_s, "%PDF-1.4\n");
         delegate.openUrls({a});
         QVERIFY(vc->timer && vc->timer->isActive());
+        QWidget* window = delegate.window;
+        window->showMinimized();
+        QTRY_VERIFY(window->isMinimized());
         QVERIFY(answer(delegate, QFile::decodeName(localPath(reminded))));
         QCOMPARE(vc->fileURLs, QList<QUrl>{reminded});
         QVERIFY(!vc->timer || !vc->timer->isActive());
+        QVERIFY(!window->isMinimized());
+        QTRY_VERIFY(window->isActiveWindow());
 
         // A later open event counts down again.
         delegate.openUrls({a});

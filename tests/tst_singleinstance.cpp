@@ -142,13 +142,17 @@ private Q_SLOTS:
         QCOMPARE(activated.count(), 1);
         QCOMPARE(activationAt(activated, 0).startupId, launcher.startupId);
         QCOMPARE(activationAt(activated, 0).activationToken, launcher.activationToken);
-        // A reminder's answer arrives with its dictionary as a plain map.
+        // A reminder's answer arrives with its dictionary as a plain map, and
+        // with the activation the notification server gave for it.
         const QVariantMap answer{{"filePath", "/tmp/r.pdf"}};
         QSignalSpy forwarded(&second, &SingleInstance::forwarded);
-        second.forwardAction(ApplicationService::reminderResponseAction, {answer});
+        second.forwardAction(ApplicationService::reminderResponseAction, {answer},
+                             launcher.platformData());
         QVERIFY(forwarded.wait(5000));
         QCOMPARE(actions.count(), 1);
         QCOMPARE(actions.at(0).at(1).toList(), QVariantList{answer});
+        QCOMPARE(activationAt(actions, 2).startupId, launcher.startupId);
+        QCOMPARE(activationAt(actions, 2).activationToken, launcher.activationToken);
 
         // On its way out the first refuses: the files must not be reported as taken.
         firstService.setAcceptingRequests(false);

@@ -91,6 +91,7 @@ void AppDelegate::activate(const WindowActivation& activation) {
 }
 
 void AppDelegate::didReceiveNotificationResponse(const QVariantMap& userInfo,
+                                                 const WindowActivation& activation,
                                                  std::function<void()> completion) {
     struct Finish {
         std::function<void()>& done;
@@ -113,15 +114,16 @@ void AppDelegate::didReceiveNotificationResponse(const QVariantMap& userInfo,
     pendingURLs = {url};
     pendingSkipTimer = true;
     if (mainViewController) {
-        if (window) {
-            window->raise();
-            window->activateWindow();
-        }
+        // As for open events: a minimized chooser comes back, and the
+        // server's token lets the window system bring it to the front.
+        activate(activation);
         showFiles({url}, true);
         pendingURLs.clear();
         pendingSkipTimer = false;
     } else {
         showWindow();
+        if (!activation.isEmpty())
+            activate(activation);
     }
 }
 

@@ -43,6 +43,7 @@ public:
 
     // Reminder answers.
     void didReceiveNotificationResponse(const QVariantMap& userInfo,
+                                        const WindowActivation& activation,
                                         std::function<void()> completion) override;
 
     // Window presentation.

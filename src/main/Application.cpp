@@ -7,8 +7,11 @@
 #include "main/Translations.h"
 #include "platform/FilePaths.h"
 #include "platform/PreferencesStore.h"
+#include "platform/ReminderStore.h"
+#include "platform/dbus/ReminderAgentLauncher.h"
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QVariantMap>
 
 #include <cstdio>
@@ -18,18 +21,27 @@ namespace marvoline {
 
 namespace {
 
-// The user information of "--reminder-response <file URI>"; absent for any
-// other command line.
-std::optional<QVariantMap> reminderResponseArgument(const QList<QByteArray>& arguments) {
-    if (arguments.size() != 2 || arguments.first() != "--reminder-response")
+struct ReminderResponse {
+    QVariantMap userInfo;
+    QString identifier; // of the reminder, for the agent; may be empty
+};
+
+// The answer of "--reminder-response <file URI> [<reminder identifier>]";
+// absent for any other command line.
+std::optional<ReminderResponse> reminderResponseArgument(const QList<QByteArray>& arguments) {
+    if (arguments.size() < 2 || arguments.size() > 3 || arguments.first() != "--reminder-response")
         return std::nullopt;
+    ReminderResponse response;
+    if (arguments.size() == 3)
+        response.identifier = QString::fromUtf8(arguments.at(2));
     const QByteArray path = localPath(QUrl::fromEncoded(arguments.at(1)));
     if (path.isEmpty())
-        return QVariantMap(); // an answer without a file: nothing to show
+        return response; // an answer without a file: nothing to show
     const QString text = QString::fromUtf8(path);
     // Bytes that are not UTF-8 stay bytes, as the reminder carried them.
     const QVariant value = text.toUtf8() == path ? QVariant(text) : QVariant(path);
-    return QVariantMap{{MainViewController::laterNotificationPathKey, value}};
+    response.userInfo = QVariantMap{{MainViewController::laterNotificationPathKey, value}};
+    return response;
 }
 
 QList<QByteArray> rawArguments(int argc, char** argv) {
@@ -82,7 +94,7 @@ int runApplication(QApplication& app, int argc, char** argv,
 
     // A reminder answer handed over by the reminder agent is not a file of the
     // command line: it comes back without countdown.
-    std::optional<QVariantMap> reminderResponse = reminderResponseArgument(arguments);
+    const std::optional<ReminderResponse> reminderResponse = reminderResponseArgument(arguments);
     if (reminderResponse)
         arguments.clear();
 
@@ -95,10 +107,15 @@ int runApplication(QApplication& app, int argc, char** argv,
 
     LaunchCoordinator launch(delegate, launchActivation);
     if (reminderResponse)
-        launch.setReminderResponse(*reminderResponse);
+        launch.setReminderResponse(reminderResponse->userInfo, reminderResponse->identifier);
     QObject::connect(&launch, &LaunchCoordinator::handedOver, &app,
                      [] { QCoreApplication::exit(0); });
     launch.start();
+    // An agent that was killed meanwhile is back with this chooser, so that
+    // the stored reminders are shown when due.
+    ensureReminderAgent(
+        QDBusConnection::sessionBus(), ReminderStore::standard(),
+        {QCoreApplication::applicationFilePath(), QStringLiteral("--reminder-agent")}, &app);
 
     const int status = QApplication::exec();
     // A use count still waiting for the preferences lock is written or given

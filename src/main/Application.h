@@ -13,9 +13,10 @@ namespace marvoline {
 // (read before the application object was made). Returns the process's exit
 // status.
 //
-// "--reminder-response <file URI>" as the only arguments is the reminder
-// agent handing over the user's answer to a reminder: the file is shown as a
-// reminder answer, without countdown.
+// "--reminder-response <file URI> [<reminder identifier>]" as the only
+// arguments is the reminder agent handing over the user's answer to a
+// reminder: the file is shown as a reminder answer, without countdown, and the
+// agent is told once this process or the running chooser has taken it.
 int runApplication(QApplication& app, int argc, char** argv,
                    const WindowActivation& launchActivation = {});
 

@@ -3,6 +3,7 @@
 #include "main/AppDelegate.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Platform.h"
+#include "platform/dbus/ReminderHandOver.h"
 
 namespace marvoline {
 
@@ -20,13 +21,15 @@ LaunchCoordinator::LaunchCoordinator(AppDelegate& delegate, WindowActivation lau
         if (m_reminderResponse)
             m_instance.forwardAction(
                 QString::fromLatin1(ApplicationService::reminderResponseAction),
-                {QVariant::fromValue(*m_reminderResponse)});
+                {QVariant::fromValue(*m_reminderResponse)}, m_launchActivation.platformData());
         else
             m_instance.forward(m_delegate.pendingURLs, m_launchActivation.platformData());
     });
     connect(&m_instance, &SingleInstance::forwarded, this, [this](bool ok) {
         if (ok) {
-            Q_EMIT handedOver();
+            // The running chooser has the answer: the agent may forget the
+            // reminder, and is told so before this process ends.
+            reportReminderTaken([this] { Q_EMIT handedOver(); });
             return;
         }
         // The running chooser did not take them: show them here, and be the
@@ -74,18 +77,31 @@ void LaunchCoordinator::runHere() {
             &LaunchCoordinator::onActionRequested);
     // The answer that started the process arrives before the launch check,
     // which then finds the chooser shown, or nothing to show.
-    if (m_reminderResponse)
-        platform::notificationCenter().deliverResponse(*m_reminderResponse, [] {});
+    if (m_reminderResponse) {
+        platform::notificationCenter().deliverResponse(*m_reminderResponse, m_launchActivation,
+                                                       [] {});
+        reportReminderTaken({});
+    }
     m_delegate.applicationDidFinishLaunching();
     m_delegate.showCommandLineFiles();
 }
 
-void LaunchCoordinator::onActionRequested(const QString& actionName,
-                                          const QVariantList& parameter) {
+void LaunchCoordinator::reportReminderTaken(std::function<void()> done) {
+    if (m_reminderIdentifier.isEmpty()) {
+        if (done)
+            done();
+        return;
+    }
+    ReminderHandOver::reportTaken(QDBusConnection::sessionBus(), m_reminderIdentifier, this,
+                                  std::move(done));
+}
+
+void LaunchCoordinator::onActionRequested(const QString& actionName, const QVariantList& parameter,
+                                          const WindowActivation& activation) {
     if (actionName != QLatin1String(ApplicationService::reminderResponseAction) ||
         parameter.size() != 1 || parameter.first().typeId() != QMetaType::QVariantMap)
         return;
-    platform::notificationCenter().deliverResponse(parameter.first().toMap(), [] {});
+    platform::notificationCenter().deliverResponse(parameter.first().toMap(), activation, [] {});
 }
 
 } // namespace marvoline

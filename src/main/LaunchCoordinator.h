@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QVariantMap>
 
+#include <functional>
 #include <optional>
 
 namespace marvoline {
@@ -30,8 +31,13 @@ public:
 
     // A reminder answer this process was started with: delivered to the
     // delegate once the process knows it shows the chooser, or handed to the
-    // chooser that already runs. Call before start().
-    void setReminderResponse(const QVariantMap& userInfo) { m_reminderResponse = userInfo; }
+    // chooser that already runs, with the launch activation either way. Then
+    // the reminder agent hears that the file was taken, when identifier (the
+    // reminder's) is given. Call before start().
+    void setReminderResponse(const QVariantMap& userInfo, const QString& identifier = {}) {
+        m_reminderResponse = userInfo;
+        m_reminderIdentifier = identifier;
+    }
 
     // Call after the delegate's applicationWillFinishLaunching.
     void start();
@@ -49,13 +55,16 @@ Q_SIGNALS:
 
 private:
     void runHere();
-    void onActionRequested(const QString& actionName, const QVariantList& parameter);
+    void onActionRequested(const QString& actionName, const QVariantList& parameter,
+                           const WindowActivation& activation);
+    void reportReminderTaken(std::function<void()> done);
 
     AppDelegate& m_delegate;
     const WindowActivation m_launchActivation;
     ApplicationService m_service;
     SingleInstance m_instance;
     std::optional<QVariantMap> m_reminderResponse;
+    QString m_reminderIdentifier;
     bool m_running = false;
 };
 

@@ -43,6 +43,7 @@ QDateTime NotificationTrigger::dueTime(const QDateTime& addedAt) const {
 }
 
 void NotificationCenter::deliverResponse(const QVariantMap& userInfo,
+                                         const WindowActivation& activation,
                                          std::function<void()> completion) {
     // Whatever the delegate does, completion runs exactly once.
     auto once = std::make_shared<std::function<void()>>(std::move(completion));
@@ -54,7 +55,7 @@ void NotificationCenter::deliverResponse(const QVariantMap& userInfo,
         }
     };
     if (m_delegate)
-        m_delegate->didReceiveNotificationResponse(userInfo, callOnce);
+        m_delegate->didReceiveNotificationResponse(userInfo, activation, callOnce);
     callOnce();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/WindowActivation.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QList>
@@ -61,9 +63,11 @@ struct NotificationRequest {
 class NotificationCenterDelegate {
 public:
     virtual ~NotificationCenterDelegate() = default;
-    // userInfo is the notification's user information, unchanged. completion
-    // must be called exactly once.
+    // userInfo is the notification's user information, unchanged; activation
+    // is what the notification server gave for bringing a window to the front
+    // with the answer (may be empty). completion must be called exactly once.
     virtual void didReceiveNotificationResponse(const QVariantMap& userInfo,
+                                                const WindowActivation& activation,
                                                 std::function<void()> completion) = 0;
 };
 
@@ -84,7 +88,8 @@ public:
 
     // Hands an answer to the delegate; without one the answer is dropped and
     // completion still runs once.
-    void deliverResponse(const QVariantMap& userInfo, std::function<void()> completion);
+    void deliverResponse(const QVariantMap& userInfo, const WindowActivation& activation,
+                         std::function<void()> completion);
 
     // Whether notifications can be scheduled. The handler runs exactly once,
     // on the main thread from the event loop, never from within the call.

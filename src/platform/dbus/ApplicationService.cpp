@@ -89,7 +89,6 @@ void ApplicationService::Open(const QStringList& uris, const QVariantMap& platfo
 
 void ApplicationService::ActivateAction(const QString& actionName, const QVariantList& parameter,
                                         const QVariantMap& platformData) {
-    Q_UNUSED(platformData)
     if (refuseWhenClosing())
         return;
     if (!m_acceptedActions.contains(actionName))
@@ -98,7 +97,7 @@ void ApplicationService::ActivateAction(const QString& actionName, const QVarian
     plain.reserve(parameter.size());
     for (const QVariant& value : parameter)
         plain.append(plainValue(value));
-    Q_EMIT actionRequested(actionName, plain);
+    Q_EMIT actionRequested(actionName, plain, activationOf(platformData));
 }
 
 } // namespace marvoline

@@ -63,7 +63,8 @@ Q_SIGNALS:
     void openRequested(const QList<QUrl>& urls, const marvoline::WindowActivation& activation);
     // parameter holds plain Qt values: dictionaries arrive as QVariantMap,
     // arrays of strings as QStringList, other arrays as QVariantList.
-    void actionRequested(const QString& actionName, const QVariantList& parameter);
+    void actionRequested(const QString& actionName, const QVariantList& parameter,
+                         const marvoline::WindowActivation& activation);
 
 private:
     bool refuseWhenClosing();

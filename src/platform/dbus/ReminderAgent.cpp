@@ -3,15 +3,13 @@
 #include "platform/FilePaths.h"
 #include "platform/NotificationCenter.h"
 #include "platform/dbus/ApplicationService.h"
-#include "platform/dbus/SingleInstance.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
-#include <QDir>
+#include <QFile>
 #include <QLoggingCategory>
-#include <QProcess>
 
 namespace marvoline {
 
@@ -39,6 +37,15 @@ QByteArray pathBytes(const QVariant& value) {
     return {};
 }
 
+// The file's name and its folder, for display only.
+QString displayName(const QByteArray& path) {
+    return QFile::decodeName(path.mid(path.lastIndexOf('/') + 1));
+}
+QString displayFolder(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash <= 0 ? QStringLiteral("/") : QFile::decodeName(path.left(slash));
+}
+
 } // namespace
 
 ReminderAgent::ReminderAgent(const QDBusConnection& connection, ReminderStore store,
@@ -46,7 +53,9 @@ ReminderAgent::ReminderAgent(const QDBusConnection& connection, ReminderStore st
     : QObject(parent)
     , m_connection(connection)
     , m_store(std::move(store))
-    , m_chooserCommand(std::move(chooserCommand)) {
+    , m_handOver(connection, std::move(chooserCommand)) {
+    connect(&m_handOver, &ReminderHandOver::handedOver, this, &ReminderAgent::handedOver);
+    connect(&m_handOver, &ReminderHandOver::failed, this, &ReminderAgent::handOverFailed);
     m_wakeUp.setSingleShot(true);
     connect(&m_wakeUp, &QTimer::timeout, this, &ReminderAgent::check);
 }
@@ -54,15 +63,6 @@ ReminderAgent::ReminderAgent(const QDBusConnection& connection, ReminderStore st
 ReminderAgent::~ReminderAgent() {
     if (m_exported)
         m_connection.unregisterObject(QString::fromLatin1(objectPath));
-}
-
-QStringList ReminderAgent::responseArguments(const QVariantMap& userInfo) {
-    const QByteArray path = pathBytes(userInfo.value(reminderFilePathKey));
-    if (path.isEmpty())
-        return {};
-    // A file URI keeps every byte of the name in ASCII.
-    return {QStringLiteral("--reminder-response"),
-            QString::fromLatin1(fileUrlFromPath(path).toEncoded())};
 }
 
 void ReminderAgent::start() {
@@ -103,7 +103,7 @@ void ReminderAgent::onNameRequestAnswered(uint answer) {
     // in which case this one gets the name once it has gone.
     QDBusMessage reload = QDBusMessage::createMethodCall(
         QString::fromLatin1(busName), QString::fromLatin1(objectPath),
-        QStringLiteral("org.marvoline.Marvoline.ReminderAgent"), QStringLiteral("Reload"));
+        QString::fromLatin1(interfaceName), QStringLiteral("Reload"));
     auto* watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(reload), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
         w->deleteLater();
@@ -122,18 +122,22 @@ void ReminderAgent::run() {
         return;
     m_running = true;
 
-    m_connection.connect(notificationsService, notificationsPath, notificationsService,
-                         QStringLiteral("ActionInvoked"), this,
-                         SLOT(onActionInvoked(uint, QString)));
-    m_connection.connect(notificationsService, notificationsPath, notificationsService,
-                         QStringLiteral("NotificationClosed"), this,
-                         SLOT(onNotificationClosed(uint, uint)));
+    const auto listen = [this](const char* signal, const char* slot) {
+        m_connection.connect(notificationsService, notificationsPath, notificationsService,
+                             QString::fromLatin1(signal), this, slot);
+    };
+    // Servers that know it send the activation token just before the answer.
+    listen("ActivationToken", SLOT(onActivationToken(uint, QString)));
+    listen("ActionInvoked", SLOT(onActionInvoked(uint, QString)));
+    listen("NotificationClosed", SLOT(onNotificationClosed(uint, uint)));
     // A notification server that goes away takes what it showed along:
     // show those reminders again through the next one.
     auto* serverWatcher = new QDBusServiceWatcher(
         notificationsService, m_connection, QDBusServiceWatcher::WatchForUnregistration, this);
     connect(serverWatcher, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
         m_shown.clear();
+        m_tokens.clear();
+        m_posted.clear();
         check();
     });
 
@@ -158,6 +162,10 @@ void ReminderAgent::Reload() {
         check();
 }
 
+void ReminderAgent::Taken(const QString& identifier) {
+    m_handOver.confirm(identifier);
+}
+
 QDBusMessage ReminderAgent::notificationsCall(const QString& method) const {
     return QDBusMessage::createMethodCall(notificationsService, notificationsPath,
                                           notificationsService, method);
@@ -172,13 +180,17 @@ void ReminderAgent::check() {
     }
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const QList<StoredReminder> reminders = m_store.reminders();
-    QSet<QString> shown;
-    for (const QString& identifier : std::as_const(m_shown))
-        shown.insert(identifier);
+    // Reminders removed by someone else are forgotten, also on screen: an
+    // answer to them has nothing left to show.
+    QSet<QString> stored;
+    for (const StoredReminder& reminder : reminders)
+        stored.insert(reminder.identifier);
+    m_posted.intersect(stored);
+    m_shown.removeIf([&stored](const auto& shown) { return !stored.contains(shown.value()); });
 
     std::optional<QDateTime> nextDue;
     for (const StoredReminder& reminder : reminders) {
-        if (shown.contains(reminder.identifier) || m_posting.contains(reminder.identifier))
+        if (m_posted.contains(reminder.identifier) || m_handOver.isPending(reminder.identifier))
             continue;
         if (reminder.due <= now)
             post(reminder);
@@ -186,8 +198,7 @@ void ReminderAgent::check() {
             nextDue = reminder.due; // the list is soonest first
     }
 
-    if (reminders.isEmpty() && m_shown.isEmpty() && m_posting.isEmpty() &&
-        m_handOversInFlight == 0) {
+    if (reminders.isEmpty() && m_shown.isEmpty() && m_handOver.isEmpty()) {
         finish();
         return;
     }
@@ -198,44 +209,79 @@ void ReminderAgent::check() {
 }
 
 void ReminderAgent::post(const StoredReminder& reminder) {
-    m_posting.insert(reminder.identifier);
+    m_posted.insert(reminder.identifier);
+    const QByteArray path = pathBytes(reminder.userInfo.value(reminderFilePathKey));
+    const QString name = path.isEmpty() ? reminder.body : displayName(path);
+    const QString folder = path.isEmpty() ? QString() : displayFolder(path);
+
     QDBusMessage notify = notificationsCall(QStringLiteral("Notify"));
+    // Servers that close a notification on a click show the other actions as
+    // buttons: the reminder is not lost to a click.
     //% "Show"
-    const QStringList actions{defaultAction, qtTrId("ui.later.notificationShow")};
+    const QString show = qtTrId("ui.later.notificationShow");
+    //% "Open"
+    const QString open = qtTrId("ui.reminder.open");
+    //% "Remind me in 10 minutes"
+    const QString later = qtTrId("ui.reminder.in10min");
+    const QStringList actions{defaultAction,
+                              show,
+                              QString::fromLatin1(openAction),
+                              open,
+                              QString::fromLatin1(remindLaterAction),
+                              later};
     const QVariantMap hints{{QStringLiteral("desktop-entry"), desktopEntry}};
-    notify << QStringLiteral("Marvoline") << 0u << QString() << reminder.title
-           << (m_bodyMarkup ? reminder.body.toHtmlEscaped() : reminder.body) << actions << hints
-           << neverExpires;
-    auto* watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(notify), this);
+    //% "Reminder: %1"
+    const QString summary = qtTrId("ui.reminder.title").arg(name);
+    notify << QStringLiteral("Marvoline") << 0u << desktopEntry << summary
+           << (m_bodyMarkup ? folder.toHtmlEscaped() : folder) << actions << hints << neverExpires;
+    // Some servers answer late: the reminder is on screen all the same, and an
+    // answer that comes after the usual 25 seconds still tells its ID.
+    const auto timeout = std::chrono::milliseconds(notifyAnswerTime);
+    auto* watcher =
+        new QDBusPendingCallWatcher(m_connection.asyncCall(notify, int(timeout.count())), this);
     const QString identifier = reminder.identifier;
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, identifier](QDBusPendingCallWatcher* w) {
                 w->deleteLater();
-                m_posting.remove(identifier);
                 const QDBusPendingReply<uint> reply = *w;
-                if (reply.isError()) {
-                    // Tried again at the next wake-up.
-                    qCWarning(lcAgent) << "could not show a reminder:" << reply.error().message();
+                if (!m_posted.contains(identifier))
+                    return; // the server restarted meanwhile, or it was answered
+                if (!reply.isError()) {
+                    m_shown.insert(reply.value(), identifier);
                     return;
                 }
-                m_shown.insert(reply.value(), identifier);
+                const QDBusError::ErrorType error = reply.error().type();
+                qCWarning(lcAgent) << "could not show a reminder:" << reply.error().message();
+                // No answer at all: it may well be on screen, and is not posted
+                // again until the server restarts. Any other error: tried again
+                // at the next wake-up.
+                if (error != QDBusError::NoReply && error != QDBusError::Timeout &&
+                    error != QDBusError::TimedOut)
+                    m_posted.remove(identifier);
             });
 }
 
+void ReminderAgent::onActivationToken(uint id, const QString& token) {
+    if (m_shown.contains(id))
+        m_tokens.insert(id, token);
+}
+
 void ReminderAgent::onActionInvoked(uint id, const QString& actionKey) {
-    Q_UNUSED(actionKey) // the only action is the default one
     const auto it = m_shown.find(id);
     if (it == m_shown.end())
         return;
     const QString identifier = it.value();
     m_shown.erase(it);
-    if (const std::optional<StoredReminder> reminder = m_store.reminder(identifier))
-        handOver(reminder->userInfo);
-    m_store.remove(identifier);
+    const QString token = m_tokens.take(id);
     // Servers differ in whether a used notification stays on screen.
     QDBusMessage close = notificationsCall(QStringLiteral("CloseNotification"));
     close << id;
     m_connection.asyncCall(close);
+
+    if (actionKey == QLatin1String(remindLaterAction))
+        remindLater(identifier);
+    else
+        handOver(identifier, token); // the default action, Open
     check();
 }
 
@@ -244,44 +290,46 @@ void ReminderAgent::onNotificationClosed(uint id, uint reason) {
     const auto it = m_shown.find(id);
     if (it == m_shown.end())
         return;
-    m_store.remove(it.value());
+    const QString identifier = it.value();
     m_shown.erase(it);
+    m_tokens.remove(id);
+    m_store.remove(identifier);
+    m_posted.remove(identifier);
     check();
 }
 
-void ReminderAgent::handOver(const QVariantMap& userInfo) {
-    ++m_handOversInFlight;
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QString::fromLatin1(SingleInstance::busName),
-        QString::fromLatin1(ApplicationService::objectPath),
-        QString::fromLatin1(ApplicationService::interfaceName), QStringLiteral("ActivateAction"));
-    call << QString::fromLatin1(ApplicationService::reminderResponseAction)
-         << QVariantList{QVariant::fromValue(userInfo)} << QVariantMap();
-    auto* watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, userInfo](QDBusPendingCallWatcher* w) {
-                w->deleteLater();
-                // No chooser runs, or it is closing: start one with the answer.
-                if (w->isError())
-                    startChooser(userInfo);
-                --m_handOversInFlight;
-                check();
-            });
+void ReminderAgent::remindLater(const QString& identifier) {
+    m_posted.remove(identifier);
+    std::optional<StoredReminder> reminder = m_store.reminder(identifier);
+    if (!reminder)
+        return;
+    reminder->due = QDateTime::currentDateTimeUtc().addSecs(
+        std::chrono::duration_cast<std::chrono::seconds>(remindLaterDelay).count());
+    // The same identifier: the entry is replaced in one write.
+    if (!m_store.add(*reminder))
+        qCWarning(lcAgent) << "could not put a reminder off; it is shown again now";
 }
 
-void ReminderAgent::startChooser(const QVariantMap& userInfo) {
-    const QStringList arguments = responseArguments(userInfo);
-    if (m_chooserCommand.isEmpty() || arguments.isEmpty())
+void ReminderAgent::handOver(const QString& identifier, const QString& activationToken) {
+    const std::optional<StoredReminder> reminder = m_store.reminder(identifier);
+    if (!reminder) {
+        m_posted.remove(identifier);
         return;
-    QProcess chooser;
-    chooser.setProgram(m_chooserCommand.first());
-    chooser.setArguments(m_chooserCommand.mid(1) + arguments);
-    chooser.setStandardInputFile(QProcess::nullDevice());
-    chooser.setStandardOutputFile(QProcess::nullDevice());
-    chooser.setStandardErrorFile(QProcess::nullDevice());
-    chooser.setWorkingDirectory(QDir::homePath());
-    if (!chooser.startDetached())
-        qCWarning(lcAgent) << "could not start the chooser" << m_chooserCommand;
+    }
+    // Kept in the store until a chooser has the file.
+    m_handOver.start(identifier, reminder->userInfo, activationToken);
+}
+
+void ReminderAgent::handedOver(const QString& identifier) {
+    m_posted.remove(identifier);
+    m_store.remove(identifier);
+    check();
+}
+
+void ReminderAgent::handOverFailed(const QString& identifier) {
+    // Shown again.
+    m_posted.remove(identifier);
+    check();
 }
 
 void ReminderAgent::finish() {

@@ -190,7 +190,8 @@ void SingleInstance::forward(const QList<QUrl>& files, const QVariantMap& platfo
     sendToPrimary(call);
 }
 
-void SingleInstance::forwardAction(const QString& actionName, const QVariantList& parameter) {
+void SingleInstance::forwardAction(const QString& actionName, const QVariantList& parameter,
+                                   const QVariantMap& platformData) {
     if (m_role != Role::Secondary) {
         QTimer::singleShot(0, this, [this] { Q_EMIT forwarded(false); });
         return;
@@ -198,7 +199,7 @@ void SingleInstance::forwardAction(const QString& actionName, const QVariantList
     QDBusMessage call = QDBusMessage::createMethodCall(
         QString::fromLatin1(busName), QString::fromLatin1(ApplicationService::objectPath),
         QString::fromLatin1(ApplicationService::interfaceName), QStringLiteral("ActivateAction"));
-    call << actionName << parameter << QVariantMap();
+    call << actionName << parameter << platformData;
     sendToPrimary(call);
 }
 

@@ -50,8 +50,10 @@ public:
     // timeout, or when this instance is not secondary).
     void forward(const QList<QUrl>& files, const QVariantMap& platformData = {});
     // Hands an action of org.freedesktop.Application to the running chooser
-    // (ActivateAction); forwarded(ok) follows as for forward().
-    void forwardAction(const QString& actionName, const QVariantList& parameter);
+    // (ActivateAction), with this process's platform data; forwarded(ok)
+    // follows as for forward().
+    void forwardAction(const QString& actionName, const QVariantList& parameter,
+                       const QVariantMap& platformData = {});
 
     // For a secondary instance whose files were not taken and that shows them
     // itself: exports the service again and claims the bus name, queueing
