@@ -10,6 +10,7 @@
 #include "platform/Platform.h"
 #include "platform/ReminderStore.h"
 #include "platform/dbus/DbusNotificationCenter.h"
+#include "views/MenuButton.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -226,7 +227,7 @@ private Q_SLOTS:
         if (!text.isEmpty())
             answerDialog(text,
                          confirm ? QDialogButtonBox::AcceptRole : QDialogButtonBox::RejectRole);
-        vc.onLaterItemSelected(vc.laterPopUp->menu()->actions().at(item));
+        vc.onLaterItemSelected(vc.laterPopUp->popUpMenu()->actions().at(item));
         QVERIFY(vc.isTimerPaused);
         if (seconds == 0) {
             const bool refused = center != Center::Granting;
