@@ -154,9 +154,10 @@ private Q_SLOTS:
         row("Tab Tab Tab Tab Tab Return", QString()); // the row is one Tab stop; Close
         row("Right Return", editorId);
         row("Escape", QString());
-        row("Left space", viewerId);                 // stays on the first tile
-        row("Right Right Right KP_Enter", readerId); // stays on the last tile
-        row("End Left space", editorId);
+        row("Left space", viewerId); // stays on the first tile
+        // The row ends with Other…, where Right stops.
+        row("Right Right Right Right Left KP_Enter", readerId);
+        row("End Left Left space", editorId);
         row("Tab Tab Tab Tab Tab Escape", QString()); // from an option
     }
     void keysAloneChooseTheApplication() {
