@@ -267,5 +267,17 @@
         <source>Cancel</source>
         <translation>Cancel</translation>
     </message>
+    <message id="ui.picker.loading">
+        <source>Loading…</source>
+        <translation>Loading…</translation>
+    </message>
+    <message id="ui.picker.noMatch">
+        <source>No application matches “%1”</source>
+        <translation>No application matches “%1”</translation>
+    </message>
+    <message id="ui.picker.none">
+        <source>No applications are installed</source>
+        <translation>No applications are installed</translation>
+    </message>
 </context>
 </TS>

@@ -267,5 +267,17 @@
         <source>Cancel</source>
         <translation>キャンセル</translation>
     </message>
+    <message id="ui.picker.loading">
+        <source>Loading…</source>
+        <translation>読み込み中…</translation>
+    </message>
+    <message id="ui.picker.noMatch">
+        <source>No application matches “%1”</source>
+        <translation>「%1」に一致するアプリケーションはありません</translation>
+    </message>
+    <message id="ui.picker.none">
+        <source>No applications are installed</source>
+        <translation>アプリケーションがインストールされていません</translation>
+    </message>
 </context>
 </TS>

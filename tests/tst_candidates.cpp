@@ -77,6 +77,13 @@ const Scenario scenarios[] = {
      "webm-a"},
     {"same names", "track.flac", "flac-a flac-b flac-c flac-d", "", "",
      "flac-a flac-b flac-c flac-d"},
+    // Entries that run this program (self-copy: this executable; self-named: a program installed
+    // under the chooser's name) start the chooser again: never offered nor counted down to.
+    {"remembered default runs the chooser: the first", "sheet.ods", "ods-a ods-b", "own",
+     "self-copy", "ods-a ods-b"},
+    {"default runs the chooser: the remembered one", "talk.odp", "odp-a self-named odp-b",
+     "self-named", "odp-b", "odp-b odp-a"},
+    {"listed first, never offered", "letter.odt", "self-copy self-named odt-a", "", "", "odt-a"},
 };
 
 } // namespace
@@ -101,6 +108,14 @@ public:
         sb.addApp(u"name-jafull.desktop"_s, u"Base"_s, {}, {u"X-GNOME-FullName[ja]=フル"_s});
         sb.addRawDesktopFile(u"name.broken.desktop"_s, "not a desktop entry\n");
         sb.addApp(u"masked-player.desktop"_s, u"Hidden"_s, {}, {u"Hidden=true"_s});
+        const QString named = sb.root() + u"/bin/marvoline"_s;
+        if (!QFile::copy(sb.recorderPath(), named))
+            qFatal("cannot copy the recorder to %s", qPrintable(named));
+        for (const auto& [id, program] :
+             {std::pair(u"self-copy.desktop"_s, QCoreApplication::applicationFilePath()),
+              std::pair(u"self-named.desktop"_s, named)})
+            sb.addRawDesktopFile(id, "[Desktop Entry]\nType=Application\nName=Chooser\nExec=" +
+                                         QFile::encodeName(program) + " %F\n");
 
         QMap<QString, QStringList> lists;
         QMap<QString, QString> defaults;

@@ -17,9 +17,15 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QToolButton>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace marvoline;
 using namespace Qt::StringLiterals;
@@ -40,6 +46,19 @@ qint64 usesOf(const QUrl& app) {
         .toInteger();
 }
 
+// The picker's rows on show; one that cannot be chosen in brackets.
+QStringList shownRows(const ApplicationPickerDialog& picker) {
+    const auto* list = picker.findChild<QListWidget*>(u"applications"_s);
+    QStringList rows;
+    for (int i = 0; list && i < list->count(); ++i) {
+        const QListWidgetItem* item = list->item(i);
+        if (!item->isHidden())
+            rows.append(item->flags().testFlag(Qt::ItemIsSelectable) ? item->text()
+                                                                     : u'(' + item->text() + u')');
+    }
+    return rows;
+}
+
 } // namespace
 
 class TestOpening final : public QObject {
@@ -57,6 +76,12 @@ public:
         m_sandbox.addApp(viewerId, u"Viewer"_s, {u"text/markdown"_s});
         m_sandbox.addApp(editorId, u"Editor"_s, {u"text/markdown"_s});
         m_sandbox.addApp(pickedId, u"Picked Editor"_s, {}, {u"Keywords=scribble;notes;"_s});
+        // The chooser, under its own ID and under another: never offered by the picker.
+        m_sandbox.addApp(AppRegistry::ownIdentifier(), u"Marvoline"_s);
+        m_sandbox.addRawDesktopFile(u"chooser-copy.desktop"_s,
+                                    "[Desktop Entry]\nType=Application\nName=Chooser Copy\nExec=" +
+                                        QFile::encodeName(QCoreApplication::applicationFilePath()) +
+                                        " %F\n");
         // An entry that disappears after the registry has read it.
         writeBrokenEntry();
         m_sandbox.writeMimeinfoCache({{u"text/markdown"_s, {viewerId, editorId}},
@@ -219,15 +244,70 @@ private Q_SLOTS:
         QTRY_VERIFY(!vc->findChild<ApplicationPickerDialog*>());
         QVERIFY(vc->isTimerPaused && vc->timer && !vc->isLaunchInFlight() && terminate.isEmpty());
 
-        // Found by a keyword; the only one left, it is chosen with Return.
+        // Found by a keyword typed while the list loads; the only one left, it is chosen with
+        // Return.
         vc->onAddAppTapped();
-        auto* filter = vc->findChild<ApplicationPickerDialog*>()->findChild<QLineEdit*>();
+        picker = vc->findChild<ApplicationPickerDialog*>();
+        auto* filter = picker->findChild<QLineEdit*>();
         QTest::keyClicks(filter, u"Scrib"_s);
+        QTRY_VERIFY(!picker->isLoading());
+        QCOMPARE(shownRows(*picker), QStringList{u"Picked Editor"_s});
         QTest::keyClick(filter, Qt::Key_Return);
         QTRY_COMPARE(terminate.size(), 1);
         QTRY_COMPARE(m_sandbox.recordedLaunches(pickedId),
                      (QList<QList<QByteArray>>{{localPath(a), localPath(b)}}));
         QCOMPARE(QDir(m_sandbox.recordsDir()).entryList(QDir::Files).size(), 1);
+    }
+
+    // The listing runs off the window's thread: a desktop entry that is a FIFO holds it until
+    // something writes to it, while the chooser shows the picker at once and goes on.
+    void pickerListsOffTheWindowThread() {
+        const QByteArray fifo = QFile::encodeName(m_sandbox.applicationsDir()) + "/fifo.desktop";
+        QVERIFY(::mkfifo(fifo.constData(), 0644) == 0);
+        const auto removeFifo = qScopeGuard([&] { ::unlink(fifo.constData()); });
+        const auto vc = showing({m_sandbox.writeFile(u"fifo.md"_s, "x")});
+        // A writer that comes and goes ends a wait on the FIFO; GIO then skips the entry, which
+        // is not a file.
+        const auto writerCame = [&fifo] {
+            const int fd = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+            return fd >= 0;
+        };
+        // GIO learns of the new entry from a file monitor, in its own time, and a listing made
+        // before does not wait on it: pickers are opened until one's listing was found waiting.
+        ApplicationPickerDialog* picker = nullptr;
+        bool waited = false;
+        for (int attempt = 0; attempt < 10 && !waited; ++attempt) {
+            if (picker) {
+                picker->reject();
+                QTRY_VERIFY(!vc->findChild<ApplicationPickerDialog*>()); // deleted
+            }
+            vc->onAddAppTapped();
+            picker = vc->findChild<ApplicationPickerDialog*>();
+            QVERIFY(picker && picker->isVisible());
+            QCOMPARE(shownRows(*picker), QStringList{u"(Loading…)"_s});
+            QTest::keyClicks(picker->findChild<QLineEdit*>(u"filter"_s), u"zzz"_s);
+            QTimer later;
+            later.start(200);
+            QVERIFY(QSignalSpy(&later, &QTimer::timeout).wait(2000)); // the event loop runs
+            const bool loading = picker->isLoading();
+            waited = writerCame() && loading;
+            QTRY_VERIFY(!picker->isLoading() || (writerCame() && false));
+        }
+        QVERIFY(waited);
+        // What was typed meanwhile filters the list: nothing matches, and the list says so.
+        QCOMPARE(shownRows(*picker), QStringList{u"(No application matches “zzz”)"_s});
+        QVERIFY(!picker->selectedApplication());
+        picker->findChild<QLineEdit*>(u"filter"_s)->clear();
+        const QStringList all = shownRows(*picker);
+        // Neither the chooser's own entry nor another that runs this program is offered.
+        for (const QString& name : {u"Picked Editor"_s, u"Viewer"_s})
+            QVERIFY2(all.contains(name), qPrintable(all.join(u'|')));
+        for (const QString& name : {u"Marvoline"_s, u"Chooser Copy"_s})
+            QVERIFY2(!all.contains(name), qPrintable(all.join(u'|')));
+        QVERIFY(all.filter(u"("_s).isEmpty());
+        picker->reject();
     }
 };
 

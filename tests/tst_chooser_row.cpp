@@ -5,6 +5,8 @@
 #include "support/Chooser.h"
 #include "support/TestMain.h"
 
+#include "views/ApplicationPickerDialog.h"
+#include "views/MenuButton.h"
 #include "views/StopTimerButton.h"
 #include "views/WindowDragHandleView.h"
 
@@ -12,10 +14,12 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QHash>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStyle>
@@ -274,20 +278,103 @@ private Q_SLOTS:
         QCOMPARE(unknown->setDefaultButton->text(),
                  u"Always ask with Marvoline for files of this type"_s);
 
-        // Tab goes from the default tile through the tiles, then the options.
-        QList<QWidget*> visited{QApplication::focusWidget()};
-        while (visited.size() < 5) {
-            QTest::keyClick(visited.last(), Qt::Key_Tab);
-            visited << QApplication::focusWidget();
-        }
-        QCOMPARE(visited, (QList<QWidget*>{tiles(vc).at(0), tiles(vc).at(1), vc.trailingButton,
-                                           vc.ruleButton, vc.laterPopUp}));
+        // The row is one Tab stop: the arrows move along it, onto the trailing button too; Tab
+        // leaves it for the options and Shift+Tab comes back to where it was left.
+        QCOMPARE(QApplication::focusWidget(), tiles(vc).at(0));
+        const auto press = [](int key, Qt::KeyboardModifiers modifiers = {}) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
+            return QApplication::focusWidget();
+        };
+        const int back = Qt::Key_Backtab;
+        const QList<QWidget*> walk{press(Qt::Key_Tab),
+                                   press(Qt::Key_Tab),
+                                   press(back, Qt::ShiftModifier),
+                                   press(back, Qt::ShiftModifier),
+                                   press(Qt::Key_End),
+                                   press(Qt::Key_Left),
+                                   press(Qt::Key_Right),
+                                   press(Qt::Key_Right),
+                                   press(Qt::Key_Tab),
+                                   press(back, Qt::ShiftModifier),
+                                   press(Qt::Key_Home),
+                                   press(Qt::Key_Left)};
+        QCOMPARE(walk, (QList<QWidget*>{vc.ruleButton, vc.laterPopUp, vc.ruleButton,
+                                        tiles(vc).at(0), vc.trailingButton, tiles(vc).at(1),
+                                        vc.trailingButton, vc.trailingButton, vc.ruleButton,
+                                        vc.trailingButton, tiles(vc).at(0), tiles(vc).at(0)}));
         // The focused tile moves into the overflow menu; the focus to the button that opens it.
         QTest::keyClick(tiles(vc).at(0), Qt::Key_Right);
         vc.populateAppButtons(candidates(8) << vc.allAppCandidates.at(1), someFile);
         QCOMPARE(QApplication::focusWidget(), vc.trailingButton);
         QCOMPARE(QAccessible::queryAccessibleInterface(vc.trailingButton)->text(QAccessible::Name),
                  u"More applications"_s);
+    }
+
+    // Return and Enter press the focused option as Space does. Later, Copy and the overflow
+    // button open their menus, which a key opens at the first item that can be chosen.
+    void keysPressTheOptions_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<int>("key");         // 0: a click
+        QTest::addColumn<QString>("outcome"); // "clicked", "picker" or the menu's active item
+        const auto row = [](const char* name, const QString& control, int key,
+                            const QString& outcome) {
+            QTest::newRow(name) << control << key << outcome;
+        };
+        row("Rule, Return", u"rule"_s, Qt::Key_Return, u"clicked"_s);
+        row("Share, Enter", u"share"_s, Qt::Key_Enter, u"clicked"_s);
+        row("Close, Return", u"close"_s, Qt::Key_Return, u"clicked"_s);
+        row("Later, Return", u"later"_s, Qt::Key_Return, u"In 10 seconds"_s);
+        row("Later, Space", u"later"_s, Qt::Key_Space, u"In 10 seconds"_s);
+        row("Later, click: nothing selected", u"later"_s, 0, QString());
+        // Its header cannot be chosen.
+        row("Copy, Enter", u"copy"_s, Qt::Key_Enter, u"File Name"_s);
+        row("More, Return", u"more"_s, Qt::Key_Return, u"(first overflow)"_s);
+        row("More, Space", u"more"_s, Qt::Key_Space, u"(first overflow)"_s);
+        row("More, click: nothing selected", u"more"_s, 0, QString());
+        row("Other…, Enter", u"other"_s, Qt::Key_Enter, u"picker"_s);
+    }
+    void keysPressTheOptions() {
+        QFETCH(QString, control);
+        QFETCH(int, key);
+        QFETCH(QString, outcome);
+        ChooserWindow c;
+        MainViewController& vc = *c.vc;
+        vc.configure({m_sandbox.writeFile(u"keys.txt"_s, "1\n")}, true, false);
+        vc.showFiles();
+        if (control == u"more")
+            vc.populateAppButtons(candidates(8), vc.fileURLs.first());
+        QVERIFY(QTest::qWaitForWindowExposed(&c.window));
+        const QHash<QString, QToolButton*> controls{
+            {u"rule"_s, vc.ruleButton},     {u"share"_s, vc.shareButton},
+            {u"close"_s, vc.closeButton},   {u"later"_s, vc.laterPopUp},
+            {u"copy"_s, vc.copyPopUp},      {u"more"_s, vc.trailingButton},
+            {u"other"_s, vc.trailingButton}};
+        QToolButton* button = controls.value(control);
+        if (outcome == u"(first overflow)")
+            outcome = vc.overflowApps.value(0).name;
+        QCOMPARE(button->text() == u"⋯"_s, control == u"more");
+        QSignalSpy clicked(button, &QToolButton::clicked);
+        button->setFocus();
+        if (key)
+            QTest::keyClick(button, Qt::Key(key));
+        else
+            QTest::mouseClick(button, Qt::LeftButton);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        const auto closeMenu = qScopeGuard([menu] {
+            if (menu)
+                menu->close();
+        });
+        if (outcome == u"clicked") {
+            QCOMPARE(clicked.size(), 1);
+            QVERIFY(!menu);
+        } else if (outcome == u"picker") {
+            auto* picker = c.window.findChild<ApplicationPickerDialog*>();
+            QVERIFY(picker && picker->isVisible());
+            picker->reject();
+        } else {
+            QVERIFY(menu && menu->isVisible());
+            QCOMPARE(menu->activeAction() ? menu->activeAction()->text() : QString(), outcome);
+        }
     }
 
     void stopButton_data() {
@@ -436,6 +523,9 @@ private Q_SLOTS:
         QTest::newRow("wheel") << u"wheel"_s << u"centre"_s << true;
         QTest::newRow("wheel over the app row") << u"wheel"_s << u"row"_s << false;
         QTest::newRow("key") << u"key"_s << u"centre"_s << true;
+        // A modifier held alone types nothing; Alt is where Alt-Tab away begins.
+        for (const char* modifier : {"Shift", "Control", "Alt", "AltGr", "Super_L", "Meta"})
+            QTest::newRow(modifier) << u"modifier"_s << QString::fromLatin1(modifier) << false;
     }
     void signsOfAttention() {
         QFETCH(QString, input);
@@ -465,6 +555,15 @@ private Q_SLOTS:
         } else if (input == u"key") {
             preview->setFocus();
             QTest::keyClick(c.window.windowHandle(), Qt::Key_End, Qt::ControlModifier);
+        } else if (input == u"modifier") {
+            const QHash<QString, Qt::Key> keys{
+                {u"Shift"_s, Qt::Key_Shift},     {u"Control"_s, Qt::Key_Control},
+                {u"Alt"_s, Qt::Key_Alt},         {u"AltGr"_s, Qt::Key_AltGr},
+                {u"Super_L"_s, Qt::Key_Super_L}, {u"Meta"_s, Qt::Key_Meta}};
+            // QTest refuses to send a modifier alone; the window system sends just this.
+            QKeyEvent press(QEvent::KeyPress, keys.value(where), Qt::NoModifier);
+            QApplication::sendEvent(
+                QApplication::focusWidget() ? QApplication::focusWidget() : &c.window, &press);
         } else if (input == u"other window") {
             other.setGeometry(QRect(c.window.mapToGlobal(point) - QPoint(20, 10), QSize(40, 20)));
             other.show();
@@ -528,7 +627,8 @@ private Q_SLOTS:
         for (QWidget* text : texts)
             QVERIFY2(textContrast(c.window, text) >= 4.5,
                      qPrintable(text->property("text").toString()));
-        for (QToolButton* option : {vc.ruleButton, vc.laterPopUp, vc.copyPopUp, vc.shareButton})
+        for (QToolButton* option :
+             QList<QToolButton*>{vc.ruleButton, vc.laterPopUp, vc.copyPopUp, vc.shareButton})
             QVERIFY(symbolContrast(option->icon().pixmap(option->iconSize()),
                                    palette.color(QPalette::Button)) >= 3);
         QApplication::setFont(font);

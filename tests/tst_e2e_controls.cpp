@@ -10,6 +10,7 @@
 #include "chooser/CopyContent.h"
 #include "main/AppDelegate.h"
 #include "platform/FilePaths.h"
+#include "views/MenuButton.h"
 #include "views/WindowDragHandleView.h"
 
 #include <QAction>
@@ -149,12 +150,14 @@ private Q_SLOTS:
         const auto row = [](const char* keys, const QString& opened) {
             QTest::newRow(keys) << QString::fromLatin1(keys) << opened;
         };
-        row("Tab Tab Return", readerId); // Tab reaches every tile
+        row("Tab shift+Tab Right Return", editorId);  // back to the row where it was left
+        row("Tab Tab Tab Tab Tab Return", QString()); // the row is one Tab stop; Close
         row("Right Return", editorId);
         row("Escape", QString());
-        row("Left space", viewerId);                 // stays on the first tile
-        row("Right Right Right KP_Enter", readerId); // stays on the last tile
-        row("End Left space", editorId);
+        row("Left space", viewerId); // stays on the first tile
+        // The row ends with Other…, where Right stops.
+        row("Right Right Right Right Left KP_Enter", readerId);
+        row("End Left Left space", editorId);
         row("Tab Tab Tab Tab Tab Escape", QString()); // from an option
     }
     void keysAloneChooseTheApplication() {
@@ -217,7 +220,7 @@ private Q_SLOTS:
         const auto vc = showing({m_folder}); // then the files: the menu is made anew for them
         vc->configure(files, true, false);
         vc->showFiles();
-        QMenu* menu = vc->copyPopUp->menu();
+        QMenu* menu = vc->copyPopUp->popUpMenu();
         QList<int> tags;
         for (const QAction* a : menu->actions())
             tags.append(a->data().toInt());
@@ -318,7 +321,7 @@ private Q_SLOTS:
 
         ChooserProcess chooser(files);
         // A key press stops the countdown, which would otherwise end the chooser under the drag.
-        xdotool({u"windowactivate"_s, u"--sync"_s, chooser.window, u"key"_s, u"shift"_s});
+        xdotool({u"windowactivate"_s, u"--sync"_s, chooser.window, u"key"_s, u"Right"_s});
         const auto handle = chooser.locate([](MainViewController& vc) { return vc.dragHandle; });
         QVERIFY(handle);
         const QRect before = windowGeometry(chooser.window);
@@ -365,6 +368,19 @@ private Q_SLOTS:
              {u"push button\tOpen with Viewer"_s, u"push button\tOpen with Editor"_s})
             QVERIFY2(controls.contains(control), qPrintable(controls.join(u'|')));
         QVERIFY(!controls.filter(u"\tDrag the files to another application"_s).isEmpty());
+
+        // Later and Copy open their menus through their show-menu action, the first item that can
+        // be chosen focused, where a screen reader starts reading. Escape closes each.
+        QStringList later{u"focused\tIn 10 seconds"_s};
+        for (const char* item : {"In 5 minutes", "In 10 minutes", "In 15 minutes", "In 30 minutes",
+                                 "In 1 hour", "In 2 hours", "Tomorrow at 9:00", "Choose a time…"})
+            later.append(u"item\t"_s + QString::fromUtf8(item));
+        QCOMPARE(probe(pid, {u"open"_s, u"Later"_s}), later);
+        xdotool({u"key"_s, u"Escape"_s});
+        QCOMPARE(probe(pid, {u"open"_s, u"Copy"_s}),
+                 (QStringList{u"item\tCopy"_s, u"focused\tFile Name"_s, u"item\tFile"_s,
+                              u"item\tFile Path"_s, u"item\tText"_s}));
+        xdotool({u"key"_s, u"Escape"_s});
 
         // Pressed, a tile opens all files with its application.
         QCOMPARE(probe(pid, {u"press"_s, u"Open with Editor"_s}), QStringList{u"pressed"_s});

@@ -14,6 +14,7 @@
 #include "platform/ReminderStore.h"
 #include "platform/dbus/DbusNotificationCenter.h"
 #include "platform/dbus/ReminderAgent.h"
+#include "views/MenuButton.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

@@ -13,8 +13,9 @@
 #include "platform/Platform.h"
 #include "platform/ReminderStore.h"
 #include "platform/dbus/DbusNotificationCenter.h"
-#include "views/AppIconButton.h"
 #include "platform/dbus/ReminderHandOver.h"
+#include "views/AppIconButton.h"
+#include "views/MenuButton.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -308,7 +309,7 @@ private Q_SLOTS:
         QSignalSpy terminate(&vc, &MainViewController::terminateRequested);
         const QDateTime before = QDateTime::currentDateTime();
         test::EventLoopProbe probe;
-        vc.onLaterItemSelected(vc.laterPopUp->menu()->actions().at(item));
+        vc.onLaterItemSelected(vc.laterPopUp->popUpMenu()->actions().at(item));
         if (!text.isEmpty())
             answerDialog(vc, text,
                          confirm ? QDialogButtonBox::AcceptRole : QDialogButtonBox::RejectRole);
@@ -368,7 +369,7 @@ private Q_SLOTS:
         vc.configure({first});
         vc.show();
         QSignalSpy terminate(&vc, &MainViewController::terminateRequested);
-        vc.onLaterItemSelected(vc.laterPopUp->menu()->actions().at(8));
+        vc.onLaterItemSelected(vc.laterPopUp->popUpMenu()->actions().at(8));
         QVERIFY(customDialog(vc));
         vc.configure({next});
         vc.showFiles();
@@ -404,7 +405,7 @@ private Q_SLOTS:
         QVERIFY(vc.defaultAppButton);
         QTest::mouseClick(vc.defaultAppButton.data(), Qt::LeftButton);
         QVERIFY(vc.isLaunchInFlight());
-        vc.onLaterItemSelected(vc.laterPopUp->menu()->actions().at(item));
+        vc.onLaterItemSelected(vc.laterPopUp->popUpMenu()->actions().at(item));
         if (customDialog(vc))
             answerDialog(vc, u"45"_s, QDialogButtonBox::AcceptRole);
         QVERIFY(terminate.isEmpty());

@@ -17,8 +17,11 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFontInfo>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -260,6 +263,25 @@ private Q_SLOTS:
         const QDateTime date = QDateTime::fromSecsSinceEpoch(newest);
         QCOMPARE(summary, u"3.5 kB\n4 項目\n"_s + QLocale().toString(date, QLocale::ShortFormat));
         QCOMPARE(listing, u"📁 sub"_s);
+    }
+
+    // The summary and the listing follow the application font, also once on show.
+    void folderTextsFollowTheApplicationFont() {
+        const QFont saved = QApplication::font();
+        const auto restore = qScopeGuard([&] { QApplication::setFont(saved); });
+        FolderPreviewView view;
+        const auto sizes = [&view] {
+            return std::pair(
+                QFontInfo(view.findChild<QLabel*>(u"folderSummary"_s)->font()).pixelSize(),
+                QFontInfo(view.findChild<QPlainTextEdit*>(u"folderListing"_s)->font()).pixelSize());
+        };
+        const auto [summary, listing] = sizes();
+        QVERIFY(summary > 0 && listing > 0 && listing <= summary);
+        QFont large = saved;
+        large.setPointSizeF(saved.pointSizeF() * 2);
+        QApplication::setFont(large);
+        QTRY_VERIFY(sizes().first >= summary * 1.8);
+        QVERIFY(sizes().second >= listing * 1.8);
     }
 
     void linksAreNotFollowed() {

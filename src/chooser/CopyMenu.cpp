@@ -3,6 +3,7 @@
 #include "main/MainViewController.h"
 
 #include "chooser/CopyContent.h"
+#include "views/MenuButton.h"
 #include "views/SymbolIcons.h"
 
 #include <QAction>
@@ -14,7 +15,7 @@
 
 namespace marvoline {
 
-void MainViewController::buildCopyMenu(QToolButton* popUp) {
+void MainViewController::buildCopyMenu(MenuButton* popUp) {
     auto* menu = new QMenu(popUp);
     menu->setObjectName(QStringLiteral("copyMenu"));
     // The header names the menu; choosing it does nothing, so it is shown
@@ -58,8 +59,8 @@ void MainViewController::buildCopyMenu(QToolButton* popUp) {
     // Every new menu pauses the countdown when it opens.
     connect(menu, &QMenu::aboutToShow, this, [this, menu] { menuWillOpen(menu); });
     connect(menu, &QMenu::triggered, this, &MainViewController::onCopyItemSelected);
-    QMenu* previous = popUp->menu();
-    popUp->setMenu(menu);
+    QMenu* previous = popUp->popUpMenu();
+    popUp->setPopUpMenu(menu);
     if (previous)
         previous->deleteLater(); // it may be the menu that is open right now
 }

@@ -1,6 +1,7 @@
 // Signs that the user is attending to the chooser stop the countdown: a key
-// press anywhere in the program, a left click or a wheel turn over the
-// preview pane. Nothing is consumed: every event goes on to its widget.
+// press anywhere in the program (one that types or makes a shortcut, not a
+// modifier held alone), a left click or a wheel turn over the preview pane. Nothing is consumed:
+// every event goes on to its widget.
 #include "main/MainViewController.h"
 
 #include <QKeyEvent>
@@ -30,6 +31,29 @@ QWindow* eventWindow(QObject* watched) {
     return nullptr;
 }
 
+// Keys that only change what other keys do: pressing one types nothing. Alt
+// is the first half of Alt-Tab, which leaves the window without a word to it.
+bool isModifierKey(int key) {
+    switch (key) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Meta:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_Hyper_L:
+    case Qt::Key_Hyper_R:
+    case Qt::Key_Mode_switch:
+    case Qt::Key_CapsLock:
+    case Qt::Key_NumLock:
+    case Qt::Key_ScrollLock:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 bool MainViewController::InputStamp::operator==(const InputStamp& other) const {
@@ -43,6 +67,8 @@ void MainViewController::monitorInput(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::KeyPress:
         stamp.key = static_cast<QKeyEvent*>(event)->key();
+        if (isModifierKey(stamp.key))
+            return;
         break;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:

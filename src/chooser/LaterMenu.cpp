@@ -3,6 +3,7 @@
 #include "main/MainViewController.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Platform.h"
+#include "views/MenuButton.h"
 #include "views/SymbolIcons.h"
 
 #include <QAction>
@@ -54,7 +55,7 @@ std::optional<qint64> parseCustomDelayMinutes(const QString& text) {
     return value;
 }
 
-void MainViewController::buildLaterMenu(QToolButton* popUp) {
+void MainViewController::buildLaterMenu(MenuButton* popUp) {
     const std::pair<QString, int> items[] = {
         //% "In 10 seconds"
         {qtTrId("ui.later.10sec"), laterTenSecondsTag},
@@ -80,7 +81,7 @@ void MainViewController::buildLaterMenu(QToolButton* popUp) {
     popUp->setText(qtTrId("ui.later"));
     popUp->setIcon(symbolIcon(QStringLiteral("clock")));
 
-    QMenu* old = popUp->menu();
+    QMenu* old = popUp->popUpMenu();
     auto* menu = new QMenu(popUp);
     for (const auto& [title, tag] : items) {
         QAction* action = menu->addAction(title);
@@ -88,8 +89,7 @@ void MainViewController::buildLaterMenu(QToolButton* popUp) {
     }
     connect(menu, &QMenu::aboutToShow, this, [this, menu] { menuWillOpen(menu); });
     connect(menu, &QMenu::triggered, this, &MainViewController::onLaterItemSelected);
-    popUp->setMenu(menu);
-    popUp->setPopupMode(QToolButton::InstantPopup);
+    popUp->setPopUpMenu(menu);
     delete old;
 }
 

@@ -1,5 +1,6 @@
 #include "main/MainViewController.h"
 
+#include "views/MenuButton.h"
 #include "views/OverlapRowLayout.h"
 #include "views/WindowDragHandleView.h"
 
@@ -15,10 +16,12 @@
 
 namespace marvoline {
 
-QToolButton* MainViewController::makeOptionButton(const QString& title, const QString& symbolName) {
+QToolButton* MainViewController::makeOptionButton(const QString& title, const QString& symbolName,
+                                                  QToolButton* button) {
     // Small framed buttons, sized to their text: a push button would take the
     // style's minimum width of a dialog button.
-    auto* button = new QToolButton;
+    if (!button)
+        button = new QToolButton;
     button->setText(title);
     button->setToolButtonStyle(symbolName.isEmpty() ? Qt::ToolButtonTextOnly
                                                     : Qt::ToolButtonTextBesideIcon);
@@ -89,14 +92,17 @@ void MainViewController::buildUI() {
     connect(ruleButton, &QToolButton::clicked, this, &MainViewController::onRuleTapped);
     optionsLayout->addWidget(ruleButton, 0, Qt::AlignVCenter);
 
-    laterPopUp = makeOptionButton(QString(), QStringLiteral("clock"));
+    // Later and Copy open their menus on a click, a key or assistive
+    // technology's action.
+    laterPopUp = new MenuButton;
+    makeOptionButton(QString(), QStringLiteral("clock"), laterPopUp);
     buildLaterMenu(laterPopUp);
     optionsLayout->addWidget(laterPopUp, 0, Qt::AlignVCenter);
 
     //% "Copy"
-    copyPopUp = makeOptionButton(qtTrId("ui.copy"), QStringLiteral("doc.on.doc"));
+    copyPopUp = new MenuButton;
+    makeOptionButton(qtTrId("ui.copy"), QStringLiteral("doc.on.doc"), copyPopUp);
     buildCopyMenu(copyPopUp);
-    copyPopUp->setPopupMode(QToolButton::InstantPopup);
     optionsLayout->addWidget(copyPopUp, 0, Qt::AlignVCenter);
 
     //% "Share"

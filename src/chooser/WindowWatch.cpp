@@ -80,6 +80,8 @@ void MainViewController::rebuildRowForNewWidth() {
 
 bool MainViewController::eventFilter(QObject* watched, QEvent* event) {
     monitorInput(watched, event);
+    if (handleKeyboardAccess(watched, event))
+        return true;
     if (watched == optionsStack && event->type() == QEvent::LayoutRequest) {
         keepRoomForOptionsRow();
         return false;

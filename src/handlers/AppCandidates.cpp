@@ -35,17 +35,17 @@ void readEntries(AppRegistry& registry, EntryTable& table, const QList<QUrl>& ap
         table[unread.at(i)] = entries.at(i);
 }
 
-// The registry's answer without the chooser itself, without entries that are
-// not loadable desktop entries, and with every application once: should the
-// registry name one path twice, the later mention is dropped, so the list
-// never shows one application on two buttons and has a single default.
+// The registry's answer without the chooser itself (its own entry or another
+// that runs this program), without entries that are not loadable desktop
+// entries, and with every application once: should the registry name one path
+// twice, the later mention is dropped, so the list never shows one application
+// on two buttons and has a single default.
 QList<QUrl> offeredApplications(const EntryTable& table, const QList<QUrl>& answer) {
-    const QString own = AppRegistry::ownIdentifier();
     QList<QUrl> apps;
     QSet<QString> paths;
     for (const QUrl& app : answer) {
         const std::optional<AppEntry> entry = table.value(app);
-        if (!entry || entry->info.identifier == own)
+        if (!entry || AppRegistry::startsTheChooser(entry->info))
             continue;
         const QString path = applicationPath(app);
         if (paths.contains(path))
@@ -159,7 +159,9 @@ std::optional<QUrl> MainViewController::previewAppForImageIfMissing(const QUrl& 
     }
     for (const QString& id : imageViewerIdentifiers()) {
         const std::optional<QUrl> viewer = registry.applicationForIdentifier(id);
-        if (viewer && registry.bundleIdentifier(*viewer))
+        const std::optional<AppBundleInfo> info =
+            viewer ? registry.bundleInfo(*viewer) : std::nullopt;
+        if (info && !AppRegistry::startsTheChooser(*info))
             return viewer;
     }
     return std::nullopt;

@@ -30,11 +30,13 @@ std::optional<QUrl> MainViewController::loadPreviousDefault(const QUrl& fileURL)
         const QByteArray path = QFile::encodeName(stored.toString());
         // Only an absolute path names an application; anything else in the
         // store is not ours to interpret. One whose entry is no longer
-        // loadable (removed, hidden by the user) is not offered.
+        // loadable (removed, hidden by the user) is not offered, nor one that
+        // would start the chooser again every five seconds.
         if (!path.startsWith('/'))
             continue;
         const QUrl app = fileUrlFromPath(path);
-        if (!platform::registry().bundleIdentifier(app))
+        const std::optional<AppBundleInfo> info = platform::registry().bundleInfo(app);
+        if (!info || AppRegistry::startsTheChooser(*info))
             continue;
         return app;
     }
@@ -61,8 +63,9 @@ std::optional<QUrl> MainViewController::initialDefaultApp(const QUrl& fileURL,
                                                           const QList<QUrl>& apps) const {
     AppRegistry& registry = platform::registry();
     const std::optional<QUrl> systemDefault = registry.defaultApplicationForFile(fileURL);
-    if (systemDefault &&
-        registry.bundleIdentifier(*systemDefault) == AppRegistry::ownIdentifier()) {
+    const std::optional<AppBundleInfo> systemInfo =
+        systemDefault ? registry.bundleInfo(*systemDefault) : std::nullopt;
+    if (systemInfo && AppRegistry::startsTheChooser(*systemInfo)) {
         // The chooser handles this type itself: offer what it replaced.
         if (std::optional<QUrl> previous = loadPreviousDefault(fileURL))
             return previous;

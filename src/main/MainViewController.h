@@ -27,6 +27,7 @@ class QTimer;
 namespace marvoline {
 
 class AppIconButton;
+class MenuButton;
 class NotificationTrigger;
 struct ShareTarget;
 class StopTimerButton;
@@ -162,7 +163,7 @@ public:
     void pauseTimerFromNotification();
 
     // ---- later ---------------------------------------------------------------
-    void buildLaterMenu(QToolButton* popUp);
+    void buildLaterMenu(MenuButton* popUp);
     void onLaterItemSelected(QAction* item);
     // Opens the dialog, window-modal over the chooser, and returns; on a valid
     // count of minutes it reminds of the files on show when it is accepted.
@@ -214,7 +215,7 @@ public:
     QPointer<StopTimerButton> stopTimerButton;
     QWidget* timerSectionStack = nullptr;
     QWidget* optionsStack = nullptr;
-    QToolButton* copyPopUp = nullptr;
+    MenuButton* copyPopUp = nullptr;
     QCheckBox* setDefaultButton = nullptr;
     QTimer* timer = nullptr; // null when idle
     double timerRemaining = timerDuration;
@@ -224,7 +225,7 @@ public:
     // Controls of the options row, kept for tests and window handling.
     WindowDragHandleView* dragHandle = nullptr;
     QToolButton* ruleButton = nullptr;
-    QToolButton* laterPopUp = nullptr;
+    MenuButton* laterPopUp = nullptr;
     QToolButton* shareButton = nullptr;
     QToolButton* closeButton = nullptr;
     QToolButton* trailingButton = nullptr; // "⋯" or add-application
@@ -245,7 +246,9 @@ protected:
 
 private:
     void buildUI();
-    QToolButton* makeOptionButton(const QString& title, const QString& iconName);
+    // Sets up the button (a new tool button when none is given) as an option.
+    QToolButton* makeOptionButton(const QString& title, const QString& iconName,
+                                  QToolButton* button = nullptr);
     void layoutAppRow();
     // Says in the band, before "Other…", that no application opens the file.
     void addNoApplicationLine(const QUrl& fileURL);
@@ -255,7 +258,7 @@ private:
     // Option buttons with a symbol show it without their text (as tool tip).
     void setOptionsCompact(bool compact);
     // Installs a new copy menu for the files on show.
-    void buildCopyMenu(QToolButton* popUp);
+    void buildCopyMenu(MenuButton* popUp);
     void showShareMenu(QToolButton* sender, const QList<ShareTarget>& targets);
     // Pauses the countdown for the user's key presses, and clicks and wheel
     // turns over the preview pane; never consumes the event.
@@ -287,6 +290,14 @@ private:
         bool stopButton = false;
     };
     void installKeyboardShortcuts();
+    // Keys on the row and the option buttons, focus moving along the row, and
+    // menus opened from the keyboard; true when the event was used up.
+    bool handleKeyboardAccess(QObject* watched, QEvent* event);
+    // The row's controls in their order on screen: the tiles, then the
+    // trailing button.
+    QList<QWidget*> rowControls() const;
+    // Makes the control the row's one Tab stop.
+    void setRowTabStop(QWidget* control);
     RowFocus rowFocus() const;
     void restoreRowFocus(const RowFocus& focus);
     void focusDefaultTile();

@@ -20,6 +20,9 @@ struct AppBundleInfo {
     std::optional<QString> localizedName;     // Name[locale]
     std::optional<QString> fullName;          // X-GNOME-FullName
     std::optional<QString> name;              // Name
+    // Its Exec starts this program, under another desktop file ID than the
+    // program's own (a copy of the entry, one made by hand or by a desktop).
+    bool runsThisProgram = false;
 };
 
 // What the candidate list shows of an application, from one reading of its
@@ -33,9 +36,12 @@ struct AppEntry {
 struct InstalledApp {
     QUrl url; // file URL of the desktop entry
     QString name;
-    QIcon icon;
+    QIcon icon;           // null until AppRegistry::installedAppIcon() made it
     QString identifier;   // desktop file ID
     QStringList keywords; // the entry's Keywords, localized
+    // Where the icon comes from: theme names to try in order, or an image file.
+    QStringList iconNames;
+    QByteArray iconFile;
 };
 
 // The desktop's application registry. An application is named by the file URL
@@ -49,6 +55,12 @@ public:
 
     // The program's own desktop file ID.
     static QString ownIdentifier() { return QStringLiteral("org.marvoline.Marvoline.desktop"); }
+    // Whether the entry starts the chooser again: the program's own entry or
+    // any other that runs this program. Such an entry is never offered, nor
+    // counted down to.
+    static bool startsTheChooser(const AppBundleInfo& info) {
+        return info.identifier == ownIdentifier() || info.runsThisProgram;
+    }
 
     // Every application that can open the file (recommended, then fallback), in
     // the registry's order; empty when the file's type is unknown.
@@ -69,8 +81,13 @@ public:
     virtual QList<std::optional<AppEntry>> applicationEntries(const QList<QUrl>& apps) = 0;
     // The entry installed under the desktop file ID, if any.
     virtual std::optional<QUrl> applicationForIdentifier(const QString& desktopId) = 0;
-    // Every installed application that should be shown in menus, by name.
+    // Every installed application that should be shown in menus, by name,
+    // without the chooser itself. Safe to call on any thread (it may wait long
+    // on a desktop entry that is a FIFO); the icons are left null.
     virtual QList<InstalledApp> allApplications() = 0;
+    // The icon of an application of allApplications(), or a generic
+    // application icon; on the window's thread, as icon themes need.
+    virtual QIcon installedAppIcon(const InstalledApp& app) = 0;
 
     // Makes sure the program's own desktop entry can be found by its ID.
     virtual void registerOwnApplication() = 0;

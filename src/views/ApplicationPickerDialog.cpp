@@ -17,9 +17,8 @@ constexpr int listIconSize = 32;
 
 } // namespace
 
-ApplicationPickerDialog::ApplicationPickerDialog(const QList<InstalledApp>& apps, QWidget* parent)
-    : QDialog(parent)
-    , m_apps(apps) {
+ApplicationPickerDialog::ApplicationPickerDialog(QWidget* parent)
+    : QDialog(parent) {
     setObjectName(QStringLiteral("applicationPicker"));
     //% "Choose an Application"
     setWindowTitle(qtTrId("ui.picker.title"));
@@ -38,11 +37,9 @@ ApplicationPickerDialog::ApplicationPickerDialog(const QList<InstalledApp>& apps
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setIconSize(QSize(listIconSize, listIconSize));
     m_list->setUniformItemSizes(true);
-    for (const InstalledApp& app : std::as_const(m_apps)) {
-        auto* item = new QListWidgetItem(app.icon, app.name, m_list);
-        item->setData(urlRole, app.url);
-        item->setToolTip(app.identifier);
-    }
+    //% "Loading…"
+    m_notice = new QListWidgetItem(qtTrId("ui.picker.loading"), m_list);
+    m_notice->setFlags(Qt::NoItemFlags);
     layout->addWidget(m_list, 1);
 
     m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -65,6 +62,20 @@ ApplicationPickerDialog::ApplicationPickerDialog(const QList<InstalledApp>& apps
     m_filter->setFocus();
 }
 
+void ApplicationPickerDialog::setApplications(const QList<InstalledApp>& apps) {
+    m_apps = apps;
+    m_loading = false;
+    // Before the notice, which stays last.
+    for (qsizetype i = 0; i < m_apps.size(); ++i) {
+        const InstalledApp& app = m_apps.at(i);
+        auto* item = new QListWidgetItem(app.icon, app.name);
+        item->setData(urlRole, app.url);
+        item->setToolTip(app.identifier);
+        m_list->insertItem(int(i), item);
+    }
+    applyFilter(m_filter->text());
+}
+
 bool ApplicationPickerDialog::matches(const InstalledApp& app, const QString& text) {
     const QString needle = text.trimmed();
     if (needle.isEmpty())
@@ -78,8 +89,10 @@ bool ApplicationPickerDialog::matches(const InstalledApp& app, const QString& te
 }
 
 void ApplicationPickerDialog::applyFilter(const QString& text) {
+    if (m_loading)
+        return; // applied to the list once it is there
     QListWidgetItem* firstShown = nullptr;
-    for (int row = 0; row < m_list->count(); ++row) {
+    for (int row = 0; row < int(m_apps.size()); ++row) {
         QListWidgetItem* item = m_list->item(row);
         const bool shown = matches(m_apps.at(row), text);
         item->setHidden(!shown);
@@ -91,6 +104,14 @@ void ApplicationPickerDialog::applyFilter(const QString& text) {
     // Typing and pressing Enter opens the best match.
     if (m_list->selectedItems().isEmpty() && firstShown && !text.trimmed().isEmpty())
         m_list->setCurrentItem(firstShown);
+    if (text.trimmed().isEmpty()) {
+        //% "No applications are installed"
+        m_notice->setText(qtTrId("ui.picker.none"));
+    } else {
+        //% "No application matches “%1”"
+        m_notice->setText(qtTrId("ui.picker.noMatch").arg(text.trimmed()));
+    }
+    m_notice->setHidden(firstShown != nullptr);
     updateOpenButton();
 }
 

@@ -2,8 +2,10 @@
 
 #include "platform/FileIcons.h"
 #include "platform/FilePaths.h"
+#include "views/Appearance.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QFontDatabase>
 #include <QFutureWatcher>
 #include <QGridLayout>
@@ -28,9 +30,11 @@ const QString kMoreSuffix = QStringLiteral(" 項目");
 const QString kNoDate = QStringLiteral("—");
 const QString kGathering = QStringLiteral("…");
 
-constexpr int kSummaryFontPixels = 12;
+// Text sizes as a 13-point application font would show them; larger desktop
+// fonts give larger texts.
+constexpr qreal kSummaryPoints = 12;
 constexpr int kSummaryLines = 3;
-constexpr int kListFontPixels = 11;
+constexpr qreal kListPoints = 11;
 
 } // namespace
 
@@ -63,19 +67,11 @@ FolderPreviewView::FolderPreviewView(QWidget* parent)
     m_iconView->setFixedSize(kIconSize, kIconSize);
     m_iconView->setAlignment(Qt::AlignCenter);
 
-    QFont summaryFont = font();
-    summaryFont.setPixelSize(kSummaryFontPixels);
-    m_infoLabel->setFont(summaryFont);
     m_infoLabel->setForegroundRole(QPalette::PlaceholderText);
     m_infoLabel->setWordWrap(true);
     m_infoLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_infoLabel->setMaximumHeight(kSummaryLines * QFontMetrics(summaryFont).lineSpacing());
     m_infoLabel->setObjectName(QStringLiteral("folderSummary"));
 
-    QFont listFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    listFont.setPixelSize(kListFontPixels);
-    listFont.setWeight(QFont::Normal);
-    m_textView->setFont(listFont);
     m_textView->setReadOnly(true);
     m_textView->setFrameShape(QFrame::NoFrame);
     m_textView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -98,6 +94,28 @@ FolderPreviewView::FolderPreviewView(QWidget* parent)
 
     connect(m_watcher, &QFutureWatcher<FolderReport>::resultReadyAt, this,
             &FolderPreviewView::takeResult);
+    updateFonts();
+}
+
+void FolderPreviewView::updateFonts() {
+    const QFont summaryFont = scaledFont(font(), kSummaryPoints);
+    m_infoLabel->setFont(summaryFont);
+    m_infoLabel->setMaximumHeight(kSummaryLines * QFontMetrics(summaryFont).lineSpacing());
+    // The desktop's fixed-width family at the size the application font gives.
+    QFont listFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    const QFont listSize = scaledFont(font(), kListPoints);
+    if (listSize.pixelSize() > 0)
+        listFont.setPixelSize(listSize.pixelSize());
+    else
+        listFont.setPointSizeF(listSize.pointSizeF());
+    listFont.setWeight(QFont::Normal);
+    m_textView->setFont(listFont);
+}
+
+void FolderPreviewView::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        updateFonts();
 }
 
 FolderPreviewView::~FolderPreviewView() {

@@ -57,8 +57,13 @@ Q_SIGNALS:
     void listingReady();
     void statisticsReady();
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void takeResult(int index);
+    // The summary and the listing are sized from the application font.
+    void updateFonts();
 
     QLabel* m_iconView;
     QLabel* m_infoLabel;

@@ -13,6 +13,9 @@
 #include <gio/gio.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
 
 namespace marvoline {
 
@@ -118,6 +121,35 @@ QString displayName(GDesktopAppInfo* info) {
     return identifierOf(info);
 }
 
+// The name the program is installed under.
+constexpr std::string_view ownProgramName = "marvoline";
+
+// The file a program path names, links resolved; empty when there is none.
+// Byte paths throughout: the names need not be UTF-8.
+std::filesystem::path resolvedProgram(const char* path) {
+    std::error_code error;
+    std::filesystem::path real = std::filesystem::canonical(path, error);
+    return error ? std::filesystem::path() : real;
+}
+
+// Whether the entry's Exec starts this program: the running executable, by
+// whatever path or link it is named, or a program installed under this
+// program's name. The Exec is GIO's reading of it (quotes and all).
+bool runsThisProgram(GDesktopAppInfo* info) {
+    const char* executable = g_app_info_get_executable(G_APP_INFO(info)); // borrowed
+    if (!executable || !*executable)
+        return false;
+    const GCharPtr found(g_find_program_in_path(executable));
+    if (!found)
+        return false;
+    const std::filesystem::path program = resolvedProgram(found.get());
+    if (program.empty())
+        return false;
+    static const std::filesystem::path self = resolvedProgram("/proc/self/exe");
+    return program == self || program.filename().native() == ownProgramName ||
+           std::filesystem::path(found.get()).filename().native() == ownProgramName;
+}
+
 AppBundleInfo bundleInfoOf(GDesktopAppInfo* info) {
     AppBundleInfo bundle;
     bundle.identifier = identifierOf(info);
@@ -126,6 +158,7 @@ AppBundleInfo bundleInfoOf(GDesktopAppInfo* info) {
     bundle.localizedName = translatedString(file.get(), "Name");
     bundle.fullName = takeText(g_desktop_app_info_get_string(info, "X-GNOME-FullName"));
     bundle.name = takeText(g_desktop_app_info_get_string(info, "Name"));
+    bundle.runsThisProgram = runsThisProgram(info);
     return bundle;
 }
 
@@ -136,22 +169,42 @@ QIcon genericApplicationIcon() {
     return icon;
 }
 
-QIcon iconOf(GAppInfo* app) {
+// Where an application's icon comes from: theme names to try in order, or an
+// image file.
+struct IconSource {
+    QStringList names;
+    QByteArray file;
+};
+
+IconSource iconSourceOf(GAppInfo* app) {
+    IconSource source;
     GIcon* icon = g_app_info_get_icon(app); // owned by the application
     if (icon && G_IS_THEMED_ICON(icon)) {
         const char* const* names = g_themed_icon_get_names(G_THEMED_ICON(icon));
-        for (; names && *names; ++names) {
-            const QIcon themed = QIcon::fromTheme(QString::fromUtf8(*names));
-            if (!themed.isNull())
-                return themed;
-        }
+        for (; names && *names; ++names)
+            source.names.append(QString::fromUtf8(*names));
     } else if (icon && G_IS_FILE_ICON(icon)) {
         const GCharPtr path(g_file_get_path(g_file_icon_get_file(G_FILE_ICON(icon))));
-        const QString file = path ? QFile::decodeName(path.get()) : QString();
-        if (!file.isEmpty() && QFileInfo(file).isFile() && QImageReader(file).canRead())
-            return QIcon(file);
+        if (path)
+            source.file = QByteArray(path.get());
     }
+    return source;
+}
+
+QIcon iconFrom(const IconSource& source) {
+    for (const QString& name : source.names) {
+        const QIcon themed = QIcon::fromTheme(name);
+        if (!themed.isNull())
+            return themed;
+    }
+    const QString file = QFile::decodeName(source.file);
+    if (!file.isEmpty() && QFileInfo(file).isFile() && QImageReader(file).canRead())
+        return QIcon(file);
     return genericApplicationIcon();
+}
+
+QIcon iconOf(GAppInfo* app) {
+    return iconFrom(iconSourceOf(app));
 }
 
 } // namespace
@@ -246,6 +299,11 @@ QList<InstalledApp> GioAppRegistry::allApplications() {
         if (!G_IS_DESKTOP_APP_INFO(app) || !g_app_info_should_show(app) ||
             !isUsableEntry(G_DESKTOP_APP_INFO(app)))
             continue;
+        // Picking the chooser would only bring it back.
+        const char* id = g_app_info_get_id(app); // borrowed
+        if ((id && QString::fromUtf8(id) == ownIdentifier()) ||
+            runsThisProgram(G_DESKTOP_APP_INFO(app)))
+            continue;
         const QUrl url = entryUrl(app);
         if (url.isEmpty())
             continue;
@@ -255,9 +313,10 @@ QList<InstalledApp> GioAppRegistry::allApplications() {
             for (; *words; ++words)
                 keywords.append(QString::fromUtf8(*words));
         }
-        const char* id = g_app_info_get_id(app); // borrowed
-        installed.append({url, displayName(G_DESKTOP_APP_INFO(app)), iconOf(app),
-                          id ? QString::fromUtf8(id) : QString(), keywords});
+        IconSource icon = iconSourceOf(app);
+        installed.append({url, displayName(G_DESKTOP_APP_INFO(app)), QIcon(),
+                          id ? QString::fromUtf8(id) : QString(), keywords, std::move(icon.names),
+                          std::move(icon.file)});
     }
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
@@ -269,6 +328,10 @@ QList<InstalledApp> GioAppRegistry::allApplications() {
                          return localPath(a.url) < localPath(b.url);
                      });
     return installed;
+}
+
+QIcon GioAppRegistry::installedAppIcon(const InstalledApp& app) {
+    return iconFrom({app.iconNames, app.iconFile});
 }
 
 std::optional<QString> GioAppRegistry::contentType(const QUrl& file) {

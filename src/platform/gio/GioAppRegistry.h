@@ -19,6 +19,7 @@ public:
     QList<std::optional<AppEntry>> applicationEntries(const QList<QUrl>& apps) override;
     std::optional<QUrl> applicationForIdentifier(const QString& desktopId) override;
     QList<InstalledApp> allApplications() override;
+    QIcon installedAppIcon(const InstalledApp& app) override;
     void registerOwnApplication() override;
     bool setOwnApplicationAsDefault(const QString& contentType) override;
     std::optional<QString> contentType(const QUrl& file) override;
