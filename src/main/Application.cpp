@@ -5,6 +5,7 @@
 #include "main/LaunchCoordinator.h"
 #include "main/MainViewController.h"
 #include "main/Translations.h"
+#include "platform/ClipboardHandOver.h"
 #include "platform/FilePaths.h"
 #include "platform/PreferencesStore.h"
 
@@ -104,6 +105,8 @@ int runApplication(QApplication& app, int argc, char** argv,
     // A use count still waiting for the preferences lock is written or given
     // up before the process ends; nobody needs the window meanwhile.
     delegate.closeWindow();
+    // What was copied stays on the clipboard after the chooser.
+    clipboard::keepAfterExit();
     PreferencesStore::waitForBackgroundWrites(PreferencesStore::lockWaitTime +
                                               std::chrono::seconds(5));
     return status;
