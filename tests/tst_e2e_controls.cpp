@@ -250,59 +250,61 @@ private Q_SLOTS:
         QTest::addColumn<QString>("type");
         QTest::addColumn<QByteArray>("expected"); // image/png: the PNG's image
         QTest::addColumn<QString>("message");     // empty: the copy happens
+        QTest::addColumn<bool>("folderItems");    // the items name a folder, not a file
         const QList<int> text{0, 1, 2, 3, 4}, file{0, 1, 2, 3}, none;
         const QString utf8 = u"UTF8_STRING"_s;
         QTest::newRow("PNG: image") << Urls{m_png} << QList<int>{0, 1, 2, 3, 5} << CopyTag::Image
-                                    << u"image/png"_s << QByteArray() << QString();
+                                    << u"image/png"_s << QByteArray() << QString() << false;
         QTest::newRow(".MD: text of the first file")
             << Urls{m_markdown, m_plain} << text << CopyTag::Text << utf8 << "# Notes\nnaïve\n"_ba
-            << QString();
+            << QString() << false;
         QTest::newRow("folder: path") << Urls{m_folder, m_png} << file << CopyTag::Path << utf8
-                                      << localPath(m_folder) << QString();
+                                      << localPath(m_folder) << QString() << true;
         const Urls three{m_plain, m_png, m_folder};
         const QByteArray encoded =
             m_plain.toEncoded() + '\n' + m_png.toEncoded() + '\n' + m_folder.toEncoded();
         QTest::newRow("text file first: every file")
-            << three << text << CopyTag::File << u"text/uri-list"_s << encoded << QString();
+            << three << text << CopyTag::File << u"text/uri-list"_s << encoded << QString()
+            << false;
         QTest::newRow("every file, for file managers")
             << three << text << CopyTag::File << u"x-special/gnome-copied-files"_s
-            << "copy\n" + encoded << QString();
+            << "copy\n" + encoded << QString() << false;
         // Text in the file's own encoding.
         const QUrl latin1 = m_sandbox.writeFile(u"copy/latin1.txt"_s, "caf\xe9 cr\xe8me\n");
-        QTest::newRow("Latin-1 text")
-            << Urls{latin1} << text << CopyTag::Text << utf8 << "café crème\n"_ba << QString();
+        QTest::newRow("Latin-1 text") << Urls{latin1} << text << CopyTag::Text << utf8
+                                      << "café crème\n"_ba << QString() << false;
         const QUrl utf16 = m_sandbox.writeFile(u"copy/utf16.txt"_s, "\xff\xfeh\0i\0\n\0"_ba);
         QTest::newRow("UTF-16 text with its mark")
-            << Urls{utf16} << text << CopyTag::Text << utf8 << "hi\n"_ba << QString();
+            << Urls{utf16} << text << CopyTag::Text << utf8 << "hi\n"_ba << QString() << false;
         // Names that are not UTF-8: the folder is a folder, the text file's text is read.
         QTest::newRow("folder named in Latin-1")
             << Urls{m_latin1Folder} << file << CopyTag::File << u"text/uri-list"_s
-            << m_latin1Folder.toEncoded() << QString();
-        QTest::newRow("text file named in Latin-1")
-            << Urls{m_latin1Text} << text << CopyTag::Text << utf8 << "naïve\n"_ba << QString();
+            << m_latin1Folder.toEncoded() << QString() << true;
+        QTest::newRow("text file named in Latin-1") << Urls{m_latin1Text} << text << CopyTag::Text
+                                                    << utf8 << "naïve\n"_ba << QString() << false;
         // An image larger than Qt decodes is copied scaled down (checked below).
         QTest::newRow("image over the allocation limit")
             << Urls{m_bigPng} << QList<int>{0, 1, 2, 3, 5} << CopyTag::Image << u"image/png"_s
-            << "scaled"_ba << QString();
+            << "scaled"_ba << QString() << false;
         // Nothing to copy: the clipboard keeps what the user had, and the message line says why.
         const QByteArray had = userText.toUtf8();
         const QUrl binary = m_sandbox.writeFile(u"copy/binary.txt"_s, "ab\0\x01\x02 cd"_ba);
         const QUrl fakePng = m_sandbox.writeFile(u"copy/fake.png"_s, "not a png");
         QTest::newRow("binary .txt") << Urls{binary} << text << CopyTag::Text << utf8 << had
-                                     << u"binary.txt holds no text that can be copied."_s;
+                                     << u"binary.txt holds no text that can be copied."_s << false;
         QTest::newRow("text over 64 MiB") << Urls{m_huge} << text << CopyTag::Text << utf8 << had
-                                          << u"huge.txt is too large to copy as text."_s;
+                                          << u"huge.txt is too large to copy as text."_s << false;
         QTest::newRow("image that is none")
             << Urls{fakePng} << QList<int>{0, 1, 2, 3, 5} << CopyTag::Image << utf8 << had
-            << u"fake.png is not an image that can be copied."_s;
+            << u"fake.png is not an image that can be copied."_s << false;
         // Not regular files: no text or image to read, so no such items.
-        QTest::newRow("pipe named .txt")
-            << Urls{m_fifoText} << file << CopyTag::Name << utf8 << "pipe.txt"_ba << QString();
-        QTest::newRow("pipe named .png")
-            << Urls{m_fifoImage} << file << CopyTag::Name << utf8 << "pipe.png"_ba << QString();
+        QTest::newRow("pipe named .txt") << Urls{m_fifoText} << file << CopyTag::Name << utf8
+                                         << "pipe.txt"_ba << QString() << false;
+        QTest::newRow("pipe named .png") << Urls{m_fifoImage} << file << CopyTag::Name << utf8
+                                         << "pipe.png"_ba << QString() << false;
         const QUrl gone = QUrl::fromLocalFile(m_sandbox.root() + u"/gone.txt"_s);
         QTest::newRow("file gone")
-            << Urls{gone} << file << CopyTag::Path << utf8 << localPath(gone) << QString();
+            << Urls{gone} << file << CopyTag::Path << utf8 << localPath(gone) << QString() << false;
     }
     void copyMenu() {
         QFETCH(Urls, files);
@@ -311,6 +313,7 @@ private Q_SLOTS:
         QFETCH(QString, type);
         QFETCH(QByteArray, expected);
         QFETCH(QString, message);
+        QFETCH(bool, folderItems);
         // The big image is big for a limit of 1 MiB; restored by cleanup().
         QImageReader::setAllocationLimit(1);
         const auto vc = showing({m_folder}); // then the files: the menu is made anew for them
@@ -322,6 +325,7 @@ private Q_SLOTS:
             tags.append(a->data().toInt());
         if (!items.isEmpty())
             QCOMPARE(tags, items);
+        QCOMPARE(menu->actions().at(1)->text(), folderItems ? u"Folder Name"_s : u"File Name"_s);
         QVERIFY(tags.contains(int(tag)) && !vc->isTimerPaused);
         menu->popup({});
         QVERIFY(vc->isTimerPaused); // every new menu pauses when it opens
