@@ -195,6 +195,8 @@ private Q_SLOTS:
         m_latin1Folder = fileUrlFromPath(folder);
         QVERIFY(m_raw.write(folder + "/caf\xe9.txt", "naïve\n"));
         m_latin1Text = fileUrlFromPath(folder + "/caf\xe9.txt");
+        // RawFiles made the folder's lossily decoded name too: no such folder must exist.
+        QVERIFY(QDir().rmdir(QFile::decodeName(folder)));
     }
     void cleanupTestCase() {
         ::unlink(localPath(m_latin1Text).constData());
