@@ -235,6 +235,26 @@
         <source>Folder Path</source>
         <translation>Folder Path</translation>
     </message>
+    <message id="ui.copy.tooLarge">
+        <source>%1 is too large to copy as text.</source>
+        <translation>%1 is too large to copy as text.</translation>
+    </message>
+    <message id="ui.copy.notText">
+        <source>%1 holds no text that can be copied.</source>
+        <translation>%1 holds no text that can be copied.</translation>
+    </message>
+    <message id="ui.copy.notImage">
+        <source>%1 is not an image that can be copied.</source>
+        <translation>%1 is not an image that can be copied.</translation>
+    </message>
+    <message id="ui.copy.unreadable">
+        <source>%1 could not be read.</source>
+        <translation>%1 could not be read.</translation>
+    </message>
+    <message id="ui.copy.clipboardKept">
+        <source>The clipboard keeps what it had.</source>
+        <translation>The clipboard keeps what it had.</translation>
+    </message>
     <message id="ui.share.email">
         <source>E-mail</source>
         <translation>E-mail</translation>
@@ -250,6 +270,14 @@
     <message id="ui.share.none">
         <source>Nothing to share with</source>
         <translation>Nothing to share with</translation>
+    </message>
+    <message id="ui.share.failed">
+        <source>Sharing with %1 did not work.</source>
+        <translation>Sharing with %1 did not work.</translation>
+    </message>
+    <message id="ui.share.notInstalled">
+        <source>The program for this service is no longer installed.</source>
+        <translation>The program for this service is no longer installed.</translation>
     </message>
     <message id="ui.picker.title">
         <source>Choose an Application</source>

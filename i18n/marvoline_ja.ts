@@ -235,6 +235,26 @@
         <source>Folder Path</source>
         <translation>フォルダのパス</translation>
     </message>
+    <message id="ui.copy.tooLarge">
+        <source>%1 is too large to copy as text.</source>
+        <translation>%1 はテキストとしてコピーするには大きすぎます。</translation>
+    </message>
+    <message id="ui.copy.notText">
+        <source>%1 holds no text that can be copied.</source>
+        <translation>%1 にはコピーできるテキストがありません。</translation>
+    </message>
+    <message id="ui.copy.notImage">
+        <source>%1 is not an image that can be copied.</source>
+        <translation>%1 はコピーできる画像ではありません。</translation>
+    </message>
+    <message id="ui.copy.unreadable">
+        <source>%1 could not be read.</source>
+        <translation>%1 を読み込めませんでした。</translation>
+    </message>
+    <message id="ui.copy.clipboardKept">
+        <source>The clipboard keeps what it had.</source>
+        <translation>クリップボードの内容はそのままです。</translation>
+    </message>
     <message id="ui.share.email">
         <source>E-mail</source>
         <translation>メール</translation>
@@ -250,6 +270,14 @@
     <message id="ui.share.none">
         <source>Nothing to share with</source>
         <translation>共有できるサービスがありません</translation>
+    </message>
+    <message id="ui.share.failed">
+        <source>Sharing with %1 did not work.</source>
+        <translation>%1 で共有できませんでした。</translation>
+    </message>
+    <message id="ui.share.notInstalled">
+        <source>The program for this service is no longer installed.</source>
+        <translation>このサービスのプログラムはもうインストールされていません。</translation>
     </message>
     <message id="ui.picker.title">
         <source>Choose an Application</source>

@@ -9,7 +9,10 @@
 
 #include "chooser/CopyContent.h"
 #include "main/AppDelegate.h"
+#include "platform/AppRegistry.h"
 #include "platform/FilePaths.h"
+#include "platform/Platform.h"
+#include "platform/ShareServices.h"
 #include "views/MenuButton.h"
 #include "views/WindowDragHandleView.h"
 
@@ -18,10 +21,14 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QImage>
+#include <QImageReader>
+#include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QToolButton>
+
+#include <sys/stat.h>
 
 using namespace marvoline;
 using namespace marvoline::test;
@@ -35,6 +42,36 @@ namespace {
 // applications than fit the window as it first appears.
 constexpr int kImageApps = 10;
 const QString userText = u"what the user had"_s;
+
+// What another process (xclip) reads from the clipboard as the type; the event loop runs
+// meanwhile, so that this process can answer when it owns the clipboard.
+QByteArray readClipboard(const QString& type) {
+    QProcess xclip;
+    QSignalSpy finished(&xclip, &QProcess::finished);
+    xclip.start(u"xclip"_s, {u"-selection"_s, u"clipboard"_s, u"-o"_s, u"-t"_s, type});
+    if (!finished.wait(10000))
+        return "(xclip did not finish)";
+    return xclip.readAllStandardOutput();
+}
+
+// The clipboard holders serving this test's X display.
+QList<qint64> clipboardHolders() {
+    QList<qint64> holders;
+    const QByteArray display = "DISPLAY=" + qgetenv("DISPLAY");
+    for (const QString& entry : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
+        bool isPid = false;
+        const qint64 pid = entry.toLongLong(&isPid);
+        QFile cmdline(u"/proc/"_s + entry + u"/cmdline"_s),
+            environ(u"/proc/"_s + entry + u"/environ"_s);
+        if (!isPid || !cmdline.open(QIODevice::ReadOnly) || !environ.open(QIODevice::ReadOnly))
+            continue;
+        const QList<QByteArray> words = cmdline.readAll().split('\0');
+        if (words.size() > 1 && words.at(1) == "--hold-clipboard" &&
+            environ.readAll().split('\0').contains(display))
+            holders.append(pid);
+    }
+    return holders;
+}
 
 // What the AT-SPI client (support/atspi_probe.py) prints; empty when it fails.
 QStringList probe(qint64 pid, const QStringList& extra = {}) {
@@ -86,8 +123,12 @@ public:
             imageApps.append(u"org.example.App%1.desktop"_s.arg(i));
             m_sandbox.addApp(imageApps.last(), u"App %1"_s.arg(i), {u"image/png"_s});
         }
-        m_sandbox.writeMimeinfoCache(
-            {{u"text/plain"_s, {viewerId, editorId, readerId}}, {u"image/png"_s, imageApps}});
+        // Something handles mailto: URIs, so that E-mail can be offered.
+        const QString mail = u"org.example.Mail.desktop"_s;
+        m_sandbox.addApp(mail, u"Mail"_s, {u"x-scheme-handler/mailto"_s});
+        m_sandbox.writeMimeinfoCache({{u"text/plain"_s, {viewerId, editorId, readerId}},
+                                      {u"image/png"_s, imageApps},
+                                      {u"x-scheme-handler/mailto"_s, {mail}}});
         m_sandbox.writeDefaults({{u"text/plain"_s, viewerId}, {u"image/png"_s, imageApps.first()}});
     }
 
@@ -96,7 +137,11 @@ private:
     WindowManager m_wm;
     const QString m_bin = m_sandbox.root() + u"/share-bin"_s; // the sharing programs
     const QByteArray m_path = qgetenv("PATH");
-    QUrl m_png, m_markdown, m_plain, m_folder, m_huge;
+    const int m_allocationLimit = QImageReader::allocationLimit();
+    QUrl m_png, m_markdown, m_plain, m_folder, m_huge, m_bigPng;
+    QUrl m_fifoText, m_fifoImage;      // pipes, named as a text file and an image
+    QUrl m_latin1Folder, m_latin1Text; // named in Latin-1, not UTF-8
+    RawFiles m_raw;
     QImage m_image{2, 1, QImage::Format_RGB32}; // the PNG's
     Launches m_launch; // of the text and the Markdown file, by a chooser for both
 
@@ -136,12 +181,36 @@ private Q_SLOTS:
         m_huge = m_sandbox.writeFile(u"copy/huge.txt"_s, "start\n");
         QVERIFY(QFile::resize(m_huge.toLocalFile(), maxTextCopyBytes + 1)); // sparse: no room taken
         m_launch = {{localPath(m_plain), localPath(m_markdown)}};
+        // 1200 x 600 pixels of four bytes each: over a limit of 1 MiB.
+        m_bigPng = m_sandbox.writeFile(u"copy/big.png"_s, {});
+        QImage big(1200, 600, QImage::Format_ARGB32);
+        big.fill(Qt::darkGreen);
+        QVERIFY(big.save(m_bigPng.toLocalFile(), "PNG"));
+        const QByteArray copies = localPath(m_png).chopped(int(qstrlen("/picture one.png")));
+        for (const char* name : {"/pipe.txt", "/pipe.png"})
+            QVERIFY(::mkfifo(QByteArray(copies + name).constData(), 0600) == 0);
+        m_fifoText = fileUrlFromPath(copies + "/pipe.txt");
+        m_fifoImage = fileUrlFromPath(copies + "/pipe.png");
+        const QByteArray folder = copies + "/caf\xe9-folder";
+        QVERIFY(::mkdir(folder.constData(), 0700) == 0);
+        m_latin1Folder = fileUrlFromPath(folder);
+        QVERIFY(m_raw.write(folder + "/caf\xe9.txt", "naïve\n"));
+        m_latin1Text = fileUrlFromPath(folder + "/caf\xe9.txt");
+        // RawFiles made the folder's lossily decoded name too: no such folder must exist.
+        QVERIFY(QDir().rmdir(QFile::decodeName(folder)));
+    }
+    void cleanupTestCase() {
+        ::unlink(localPath(m_latin1Text).constData());
+        ::rmdir(localPath(m_latin1Folder).constData());
     }
     void init() {
         m_sandbox.clearRecords();
         QGuiApplication::clipboard()->setText(userText);
     }
-    void cleanup() { qputenv("PATH", m_path); }
+    void cleanup() {
+        qputenv("PATH", m_path);
+        QImageReader::setAllocationLimit(m_allocationLimit);
+    }
 
     // The tiles are Viewer (the default, focused at start), Editor and Reader.
     void keysAloneChooseTheApplication_data() {
@@ -177,39 +246,70 @@ private Q_SLOTS:
     }
 
     // The menu's items for the file kind (header 0, name, file, path, text, image 5), and what one
-    // of them puts on the clipboard, read as the type.
+    // of them puts on the clipboard, read as the type; or, when the copy cannot happen, what the
+    // message line says while the clipboard keeps what the user had.
     void copyMenu_data() {
         QTest::addColumn<Urls>("files");
         QTest::addColumn<QList<int>>("items"); // empty: not checked
         QTest::addColumn<CopyTag>("tag");
         QTest::addColumn<QString>("type");
         QTest::addColumn<QByteArray>("expected"); // image/png: the PNG's image
-        const QList<int> text{0, 1, 2, 3, 4}, none;
+        QTest::addColumn<QString>("message");     // empty: the copy happens
+        QTest::addColumn<bool>("folderItems");    // the items name a folder, not a file
+        const QList<int> text{0, 1, 2, 3, 4}, file{0, 1, 2, 3}, none;
         const QString utf8 = u"UTF8_STRING"_s;
         QTest::newRow("PNG: image") << Urls{m_png} << QList<int>{0, 1, 2, 3, 5} << CopyTag::Image
-                                    << u"image/png"_s << QByteArray();
+                                    << u"image/png"_s << QByteArray() << QString() << false;
         QTest::newRow(".MD: text of the first file")
-            << Urls{m_markdown, m_plain} << text << CopyTag::Text << utf8 << "# Notes\nnaïve\n"_ba;
-        QTest::newRow("folder: path") << Urls{m_folder, m_png} << QList<int>{0, 1, 2, 3}
-                                      << CopyTag::Path << utf8 << localPath(m_folder);
+            << Urls{m_markdown, m_plain} << text << CopyTag::Text << utf8 << "# Notes\nnaïve\n"_ba
+            << QString() << false;
+        QTest::newRow("folder: path") << Urls{m_folder, m_png} << file << CopyTag::Path << utf8
+                                      << localPath(m_folder) << QString() << true;
         const Urls three{m_plain, m_png, m_folder};
         const QByteArray encoded =
             m_plain.toEncoded() + '\n' + m_png.toEncoded() + '\n' + m_folder.toEncoded();
         QTest::newRow("text file first: every file")
-            << three << text << CopyTag::File << u"text/uri-list"_s << encoded;
+            << three << text << CopyTag::File << u"text/uri-list"_s << encoded << QString()
+            << false;
         QTest::newRow("every file, for file managers")
             << three << text << CopyTag::File << u"x-special/gnome-copied-files"_s
-            << "copy\n" + encoded;
-        // Nothing to copy: the clipboard keeps what the user had.
+            << "copy\n" + encoded << QString() << false;
+        // Text in the file's own encoding.
+        const QUrl latin1 = m_sandbox.writeFile(u"copy/latin1.txt"_s, "caf\xe9 cr\xe8me\n");
+        QTest::newRow("Latin-1 text") << Urls{latin1} << text << CopyTag::Text << utf8
+                                      << "café crème\n"_ba << QString() << false;
+        const QUrl utf16 = m_sandbox.writeFile(u"copy/utf16.txt"_s, "\xff\xfeh\0i\0\n\0"_ba);
+        QTest::newRow("UTF-16 text with its mark")
+            << Urls{utf16} << text << CopyTag::Text << utf8 << "hi\n"_ba << QString() << false;
+        // Names that are not UTF-8: the folder is a folder, the text file's text is read.
+        QTest::newRow("folder named in Latin-1")
+            << Urls{m_latin1Folder} << file << CopyTag::File << u"text/uri-list"_s
+            << m_latin1Folder.toEncoded() << QString() << true;
+        QTest::newRow("text file named in Latin-1") << Urls{m_latin1Text} << text << CopyTag::Text
+                                                    << utf8 << "naïve\n"_ba << QString() << false;
+        // An image larger than Qt decodes is copied scaled down (checked below).
+        QTest::newRow("image over the allocation limit")
+            << Urls{m_bigPng} << QList<int>{0, 1, 2, 3, 5} << CopyTag::Image << u"image/png"_s
+            << "scaled"_ba << QString() << false;
+        // Nothing to copy: the clipboard keeps what the user had, and the message line says why.
         const QByteArray had = userText.toUtf8();
-        const QUrl latin1 = m_sandbox.writeFile(u"copy/latin1.txt"_s, "caf\xe9\n");
+        const QUrl binary = m_sandbox.writeFile(u"copy/binary.txt"_s, "ab\0\x01\x02 cd"_ba);
         const QUrl fakePng = m_sandbox.writeFile(u"copy/fake.png"_s, "not a png");
-        const QUrl gone = QUrl::fromLocalFile(m_sandbox.root() + u"/gone.txt"_s);
-        QTest::newRow("text not UTF-8") << Urls{latin1} << none << CopyTag::Text << utf8 << had;
-        QTest::newRow("text of a file gone") << Urls{gone} << none << CopyTag::Text << utf8 << had;
-        QTest::newRow("text over 64 MiB") << Urls{m_huge} << none << CopyTag::Text << utf8 << had;
+        QTest::newRow("binary .txt") << Urls{binary} << text << CopyTag::Text << utf8 << had
+                                     << u"binary.txt holds no text that can be copied."_s << false;
+        QTest::newRow("text over 64 MiB") << Urls{m_huge} << text << CopyTag::Text << utf8 << had
+                                          << u"huge.txt is too large to copy as text."_s << false;
         QTest::newRow("image that is none")
-            << Urls{fakePng} << none << CopyTag::Image << utf8 << had;
+            << Urls{fakePng} << QList<int>{0, 1, 2, 3, 5} << CopyTag::Image << utf8 << had
+            << u"fake.png is not an image that can be copied."_s << false;
+        // Not regular files: no text or image to read, so no such items.
+        QTest::newRow("pipe named .txt") << Urls{m_fifoText} << file << CopyTag::Name << utf8
+                                         << "pipe.txt"_ba << QString() << false;
+        QTest::newRow("pipe named .png") << Urls{m_fifoImage} << file << CopyTag::Name << utf8
+                                         << "pipe.png"_ba << QString() << false;
+        const QUrl gone = QUrl::fromLocalFile(m_sandbox.root() + u"/gone.txt"_s);
+        QTest::newRow("file gone")
+            << Urls{gone} << file << CopyTag::Path << utf8 << localPath(gone) << QString() << false;
     }
     void copyMenu() {
         QFETCH(Urls, files);
@@ -217,6 +317,10 @@ private Q_SLOTS:
         QFETCH(CopyTag, tag);
         QFETCH(QString, type);
         QFETCH(QByteArray, expected);
+        QFETCH(QString, message);
+        QFETCH(bool, folderItems);
+        // The big image is big for a limit of 1 MiB; restored by cleanup().
+        QImageReader::setAllocationLimit(1);
         const auto vc = showing({m_folder}); // then the files: the menu is made anew for them
         vc->configure(files, true, false);
         vc->showFiles();
@@ -226,25 +330,142 @@ private Q_SLOTS:
             tags.append(a->data().toInt());
         if (!items.isEmpty())
             QCOMPARE(tags, items);
+        QCOMPARE(menu->actions().at(1)->text(), folderItems ? u"Folder Name"_s : u"File Name"_s);
         QVERIFY(tags.contains(int(tag)) && !vc->isTimerPaused);
         menu->popup({});
         QVERIFY(vc->isTimerPaused); // every new menu pauses when it opens
+        QSignalSpy changed(QGuiApplication::clipboard(), &QClipboard::dataChanged);
         Q_EMIT menu->triggered(menu->actions().at(tags.indexOf(int(tag)))); // as when chosen
         menu->close();
+        // Text and images are read in the background: the copy or its message comes later.
+        QTRY_VERIFY(!changed.isEmpty() || !vc->messageLabel->isHidden());
+        QCOMPARE(vc->messageLabel->isHidden() ? QString() : vc->messageLabel->text(), message);
+        if (!message.isEmpty())
+            QTest::qWait(200); // a late copy would show by now
 
         // What another process reads from the clipboard as the type; the event loop runs
         // meanwhile, so that this process answers xclip's request.
-        QProcess xclip;
-        QSignalSpy finished(&xclip, &QProcess::finished);
-        xclip.start(u"xclip"_s, {u"-selection"_s, u"clipboard"_s, u"-o"_s, u"-t"_s, type});
-        QVERIFY(finished.wait(10000));
-        const QByteArray read = xclip.readAllStandardOutput();
-        if (type == u"image/png")
+        const QByteArray read = readClipboard(type);
+        if (expected == "scaled") {
+            const QImage image = QImage::fromData(read);
+            QVERIFY(!image.isNull());
+            QVERIFY2(qint64(image.width()) * image.height() * 4 <= 1024 * 1024,
+                     qPrintable(u"%1x%2"_s.arg(image.width()).arg(image.height())));
+            QVERIFY(qAbs(image.width() - 2 * image.height()) <= 2); // its shape kept
+        } else if (type == u"image/png") {
             QCOMPARE(QImage::fromData(read).convertToFormat(QImage::Format_RGB32), m_image);
-        else if (type == u"text/uri-list")
+        } else if (type == u"text/uri-list") {
             QCOMPARE(QByteArray(read).replace("\r\n", "\n").trimmed(), expected);
-        else
+        } else {
             QCOMPARE(read, expected);
+        }
+    }
+
+    // Every kind the menu copies can still be read once the chooser has ended: a holder serves it
+    // until another program copies. The item is the number of Down presses in the open menu.
+    void clipboardOutlivesTheChooser_data() {
+        QTest::addColumn<Urls>("files");
+        QTest::addColumn<int>("item");
+        QTest::addColumn<QStringList>("types");
+        QTest::addColumn<QList<QByteArray>>("expected"); // image/png: the PNG's image
+        using Bytes = QList<QByteArray>;
+        const QString utf8 = u"UTF8_STRING"_s;
+        QTest::newRow("name") << Urls{m_plain} << 1 << QStringList{utf8} << Bytes{"readme.txt"};
+        QTest::newRow("files") << Urls{m_plain, m_png} << 2
+                               << QStringList{u"text/uri-list"_s, u"x-special/gnome-copied-files"_s}
+                               << Bytes{m_plain.toEncoded() + '\n' + m_png.toEncoded(),
+                                        "copy\n" + m_plain.toEncoded() + '\n' + m_png.toEncoded()};
+        QTest::newRow("path") << Urls{m_plain} << 3 << QStringList{utf8, u"STRING"_s}
+                              << Bytes{localPath(m_plain), localPath(m_plain)};
+        QTest::newRow("text") << Urls{m_plain} << 4 << QStringList{utf8} << Bytes{"plain ✓\n"};
+        QTest::newRow("image") << Urls{m_png} << 4 << QStringList{u"image/png"_s} << Bytes{{}};
+    }
+    void clipboardOutlivesTheChooser() {
+        QFETCH(Urls, files);
+        QFETCH(int, item);
+        QFETCH(QStringList, types);
+        QFETCH(QList<QByteArray>, expected);
+        const auto read = [this](const QString& type) {
+            QByteArray bytes = readClipboard(type);
+            if (type == u"image/png") {
+                const QImage image = QImage::fromData(bytes).convertToFormat(QImage::Format_RGB32);
+                return image == m_image ? QByteArray() : "(another image)"_ba;
+            }
+            return type == u"text/uri-list" ? bytes.replace("\r\n", "\n").trimmed() : bytes;
+        };
+        QVERIFY(clipboardHolders().isEmpty());
+        ChooserProcess chooser(files);
+        const auto copy = chooser.locate([](MainViewController& vc) { return vc.copyPopUp; });
+        QVERIFY(copy);
+        chooser.click(*copy);
+        QStringList keys{u"key"_s, u"--delay"_s, u"80"_s};
+        for (int i = 0; i < item; ++i)
+            keys.append(u"Down"_s);
+        xdotool(keys << u"Return"_s);
+        // Served by the chooser first (text and images are read in the background).
+        QTRY_COMPARE_WITH_TIMEOUT(read(types.first()), expected.first(), 10000);
+        xdotool({u"windowactivate"_s, u"--sync"_s, chooser.window, u"key"_s, u"Escape"_s});
+        QVERIFY(chooser.endsWell(10000));
+        QCOMPARE(clipboardHolders().size(), 1);
+        for (int i = 0; i < types.size(); ++i)
+            QCOMPARE(read(types.at(i)), expected.at(i));
+        // Another program's copy ends the holder.
+        QProcess xclip;
+        xclip.start(u"xclip"_s, {u"-selection"_s, u"clipboard"_s, u"-i"_s});
+        xclip.write("copied after");
+        xclip.closeWriteChannel();
+        QTRY_VERIFY_WITH_TIMEOUT(clipboardHolders().isEmpty(), 10000);
+        QCOMPARE(readClipboard(u"UTF8_STRING"_s), "copied after"_ba);
+        xclip.kill(); // it serves the text until then
+        xclip.waitForFinished();
+    }
+
+    // A sharing program that fails is said in the message line; the chooser stays.
+    void failedShareIsSaid_data() {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<int>("item"); // in the share menu
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no mail client")
+            << u"xdg-email"_s << 0 << u"Sharing with E-mail did not work."_s;
+        QTest::newRow("KDE Connect refusing")
+            << u"kdeconnect-cli"_s << 0 << u"Sharing with My Phone (KDE Connect) did not work."_s;
+        QTest::newRow("Bluetooth refusing")
+            << u"bluetooth-sendto"_s << 0 << u"Sharing with Bluetooth… did not work."_s;
+    }
+    void failedShareIsSaid() {
+        QFETCH(QString, program);
+        QFETCH(int, item);
+        QFETCH(QString, message);
+        const auto vc = showing({m_plain});
+        const QStringList titles =
+            openShareMenu(*vc, {program},
+                          "[ \"$1\" = --list-available ] && printf 'abc123 My Phone\\n' && exit\n"
+                          "echo 'no way' >&2; exit 3\n");
+        QCOMPARE(titles.size(), 1);
+        QVERIFY(vc->messageLabel->isHidden());
+        vc->findChild<QMenu*>(u"shareMenu"_s)->actions().at(item)->trigger();
+        QTRY_VERIFY(!vc->messageLabel->isHidden());
+        QCOMPARE(vc->messageLabel->text(), message);
+        QVERIFY(vc->messageLabel->toolTip().contains(u"3"_s)); // the exit status
+        QVERIFY(vc->isTimerPaused);
+    }
+
+    // E-mail only where something handles mailto: URIs.
+    void emailNeedsAMailHandler() {
+        QDir(m_bin).removeRecursively();
+        XdgSandbox::writeBytes(m_bin + u"/xdg-email"_s, "#!/bin/sh\n");
+        QFile::setPermissions(m_bin + u"/xdg-email"_s, QFile::ReadOwner | QFile::ExeOwner);
+        for (const bool canMail : {true, false}) {
+            const ShareServices services({m_bin}, [canMail] { return canMail; });
+            std::optional<QList<ShareTarget>> found;
+            services.findTargets(this,
+                                 [&found](const QList<ShareTarget>& targets) { found = targets; });
+            QTRY_VERIFY(found);
+            QCOMPARE(found->size(), canMail ? 1 : 0);
+        }
+        // The registry is asked by default: this sandbox has a mail application.
+        QVERIFY(platform::registry().handlesUriScheme(u"mailto"_s));
+        QVERIFY(!platform::registry().handlesUriScheme(u"x-no-such-scheme"_s));
     }
 
     void shareMenuListsTheServicesAndHandsOverEveryFile() {

@@ -3,14 +3,20 @@
 #include "main/MainViewController.h"
 
 #include "chooser/CopyContent.h"
+#include "platform/FilePaths.h"
 #include "views/MenuButton.h"
 #include "views/SymbolIcons.h"
 
 #include <QAction>
 #include <QClipboard>
+#include <QFutureWatcher>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QPromise>
+#include <QTextDocument>
+#include <QThreadPool>
 #include <QToolButton>
 
 namespace marvoline {
@@ -72,10 +78,74 @@ void MainViewController::onCopyItemSelected(QAction* item) {
     const auto tag = CopyTag(item->data().toInt());
     if (tag == CopyTag::Header)
         return;
-    // Only content that is ready replaces what the user had copied before.
-    std::unique_ptr<QMimeData> content = copyContent(tag, fileURLs);
-    if (content)
+    // A later choice wins over a text or image still being read.
+    const quint64 request = ++m_copyRequest;
+    if (tag != CopyTag::Text && tag != CopyTag::Image) {
+        // Only content that is ready replaces what the user had copied before.
+        std::unique_ptr<QMimeData> content = copyContent(tag, fileURLs);
+        if (content)
+            QGuiApplication::clipboard()->setMimeData(content.release());
+        return;
+    }
+
+    const QUrl file = fileURLs.first();
+    if (isFolder(file))
+        return;
+    // The file is read away from the window's thread: it may be large, on a
+    // slow disk, or not what its name says.
+    const QByteArray path = localPath(file);
+    auto promise = std::make_shared<QPromise<ReadForCopy>>();
+    auto* watcher = new QFutureWatcher<ReadForCopy>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, request, file] {
+        watcher->deleteLater();
+        if (request != m_copyRequest || watcher->future().resultCount() == 0)
+            return;
+        finishCopy(watcher->future().result(), file);
+    });
+    watcher->setFuture(promise->future());
+    QThreadPool::globalInstance()->start([promise, path, tag] {
+        promise->start();
+        promise->addResult(tag == CopyTag::Text ? readTextForCopy(path) : readImageForCopy(path));
+        promise->finish();
+    });
+}
+
+void MainViewController::finishCopy(const ReadForCopy& read, const QUrl& file) {
+    if (std::unique_ptr<QMimeData> content = copyContent(read)) {
         QGuiApplication::clipboard()->setMimeData(content.release());
+        Q_EMIT copied();
+        return;
+    }
+    const QString name = displayFileName(file);
+    QString message;
+    switch (read.failure) {
+    case CopyFailure::TooLarge:
+        //% "%1 is too large to copy as text."
+        message = qtTrId("ui.copy.tooLarge").arg(name);
+        break;
+    case CopyFailure::NotText:
+        //% "%1 holds no text that can be copied."
+        message = qtTrId("ui.copy.notText").arg(name);
+        break;
+    case CopyFailure::NotImage:
+        //% "%1 is not an image that can be copied."
+        message = qtTrId("ui.copy.notImage").arg(name);
+        break;
+    case CopyFailure::Unreadable:
+    case CopyFailure::None:
+        //% "%1 could not be read."
+        message = qtTrId("ui.copy.unreadable").arg(name);
+        break;
+    }
+    //% "The clipboard keeps what it had."
+    showOptionFailure(message, qtTrId("ui.copy.clipboardKept"));
+}
+
+void MainViewController::showOptionFailure(const QString& message, const QString& detail) {
+    pauseTimer();
+    messageLabel->setText(message);
+    messageLabel->setToolTip(detail.isEmpty() ? QString() : Qt::convertFromPlainText(detail));
+    messageLabel->setVisible(true);
 }
 
 } // namespace marvoline

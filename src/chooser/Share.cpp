@@ -65,10 +65,17 @@ void MainViewController::showShareMenu(QToolButton* sender, const QList<ShareTar
     m_shareMenu = menu;
     for (const ShareTarget& target : targets) {
         QAction* item = menu->addAction(shareIcon(target), shareTitle(target));
-        connect(item, &QAction::triggered, this, [this, target] {
+        const QString title = shareTitle(target);
+        connect(item, &QAction::triggered, this, [this, target, title] {
             pauseTimer();
-            if (!fileURLs.isEmpty())
-                platform::shareServices().share(target, fileURLs);
+            if (fileURLs.isEmpty())
+                return;
+            // As a failed launch is said: the chooser stays, with the reason.
+            platform::shareServices().share(
+                this, target, fileURLs, [this, title](const QString& error) {
+                    //% "Sharing with %1 did not work."
+                    showOptionFailure(qtTrId("ui.share.failed").arg(title), error);
+                });
         });
     }
     if (targets.isEmpty()) {

@@ -5,6 +5,7 @@
 #include "main/LaunchCoordinator.h"
 #include "main/MainViewController.h"
 #include "main/Translations.h"
+#include "platform/ClipboardHandOver.h"
 #include "platform/FilePaths.h"
 #include "platform/PreferencesStore.h"
 #include "platform/ReminderStore.h"
@@ -123,6 +124,8 @@ int runApplication(QApplication& app, int argc, char** argv,
     // chooser started meanwhile must not hand its files to this one.
     delegate.closeWindow();
     launch.release();
+    // What was copied stays on the clipboard after the chooser.
+    clipboard::keepAfterExit();
     PreferencesStore::waitForBackgroundWrites(PreferencesStore::lockWaitTime +
                                               std::chrono::seconds(5));
     return status;

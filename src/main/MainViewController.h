@@ -30,6 +30,7 @@ class AppIconButton;
 class MenuButton;
 class NotificationTrigger;
 struct ShareTarget;
+struct ReadForCopy;
 class StopTimerButton;
 class WindowDragHandleView;
 
@@ -239,6 +240,8 @@ Q_SIGNALS:
     void launchStarted();
     // A launch failed; the chooser stays on screen.
     void launchFailed(const QString& message);
+    // A text or image copy has put its content on the clipboard.
+    void copied();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -260,6 +263,11 @@ private:
     // Installs a new copy menu for the files on show.
     void buildCopyMenu(MenuButton* popUp);
     void showShareMenu(QToolButton* sender, const QList<ShareTarget>& targets);
+    // Puts the text or image read for a copy on the clipboard, or says in the
+    // message line why not.
+    void finishCopy(const ReadForCopy& read, const QUrl& file);
+    // The chooser stays, paused, and says in the message line what did not work.
+    void showOptionFailure(const QString& message, const QString& detail = {});
     // Pauses the countdown for the user's key presses, and clicks and wheel
     // turns over the preview pane; never consumes the event.
     void monitorInput(QObject* watched, QEvent* event);
@@ -316,6 +324,7 @@ private:
     bool windowSettled = false;
     QTimer* settleTimer = nullptr;
     QPointer<QMenu> m_shareMenu;
+    quint64 m_copyRequest = 0; // the copy chosen last
     QPointer<QDialog> m_applicationPicker;
     // The input event seen last, to act once on each.
     struct InputStamp {

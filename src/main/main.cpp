@@ -1,8 +1,13 @@
 #include "main/Application.h"
+#include "platform/ClipboardHandOver.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    // Serves what the chooser copied after it has ended; makes its own
+    // application object.
+    if (marvoline::clipboard::isHolderCommand(argc, argv))
+        return marvoline::clipboard::runHolder(argc, argv);
     // The agent shows notifications only: it needs no display.
     if (marvoline::isReminderAgentCommand(argc, argv)) {
         QCoreApplication app(argc, argv);

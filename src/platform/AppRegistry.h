@@ -103,6 +103,8 @@ public:
     // language ("PDF document"); absent for unknown data, whose description
     // names no type.
     virtual std::optional<QString> contentTypeDescription(const QString& type) = 0;
+    // Whether some application handles URIs of the scheme ("mailto").
+    virtual bool handlesUriScheme(const QString& scheme) = 0;
 
     // Starts the application with the files (all in one call, in order). The
     // callback runs on the main thread once the launch has finished, with an

@@ -1,8 +1,10 @@
 #include "platform/ShareServices.h"
 
+#include "platform/AppRegistry.h"
 #include "platform/DetachedProcess.h"
 #include "platform/FilePaths.h"
 #include "platform/Logging.h"
+#include "platform/Platform.h"
 
 #include <QFile>
 #include <QPointer>
@@ -49,8 +51,12 @@ QList<ShareTarget> parseDevices(const QByteArray& output) {
 
 } // namespace
 
-ShareServices::ShareServices(QStringList searchPath)
-    : m_searchPath(std::move(searchPath)) {}
+ShareServices::ShareServices(QStringList searchPath, std::function<bool()> canMail)
+    : m_searchPath(std::move(searchPath))
+    , m_canMail(std::move(canMail)) {
+    if (!m_canMail)
+        m_canMail = [] { return platform::registry().handlesUriScheme(QStringLiteral("mailto")); };
+}
 
 QString ShareServices::findProgram(const QString& name) const {
     return QStandardPaths::findExecutable(name, m_searchPath);
@@ -58,7 +64,8 @@ QString ShareServices::findProgram(const QString& name) const {
 
 void ShareServices::findTargets(QObject* context, TargetsCallback done) const {
     QList<ShareTarget> found;
-    if (!findProgram(emailProgram).isEmpty())
+    // xdg-email only hands the files to the desktop's mail client.
+    if (!findProgram(emailProgram).isEmpty() && m_canMail())
         found.append({ShareTarget::Kind::Email, {}, {}});
     const bool hasBluetooth = !findProgram(bluetoothProgram).isEmpty();
     const QString kdeConnect = findProgram(kdeConnectProgram);
@@ -138,18 +145,23 @@ ShareCommand ShareServices::command(const ShareTarget& target, const QList<QUrl>
     return command;
 }
 
-bool ShareServices::share(const ShareTarget& target, const QList<QUrl>& files) const {
+void ShareServices::share(QObject* context, const ShareTarget& target, const QList<QUrl>& files,
+                          FailedCallback failed) const {
     const ShareCommand c = command(target, files);
     if (c.program.isEmpty()) {
         qCWarning(lcMarvoline) << "the sharing program is no longer installed";
-        return false;
+        //% "The program for this service is no longer installed."
+        const QString error = qtTrId("ui.share.notInstalled");
+        QTimer::singleShot(0, context, [failed, error] { failed(error); });
+        return;
     }
-    QString error;
-    if (!startDetachedProcess(c.program, c.arguments, &error)) {
-        qCWarning(lcMarvoline) << "could not start" << c.program << error;
-        return false;
-    }
-    return true;
+    const QString program = c.program;
+    startWatchedProcess(c.program, c.arguments, context, [program, failed](const QString& error) {
+        if (error.isEmpty())
+            return;
+        qCWarning(lcMarvoline) << program << "did not share the files:" << error;
+        failed(error);
+    });
 }
 
 } // namespace marvoline

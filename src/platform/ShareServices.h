@@ -28,15 +28,18 @@ struct ShareCommand {
 };
 
 // The sharing services of the desktop, each a program found on the search
-// path: an e-mail with the files attached (xdg-email), the reachable KDE
-// Connect devices (kdeconnect-cli) and Bluetooth (bluetooth-sendto).
+// path: an e-mail with the files attached (xdg-email, where some application
+// handles mailto: URIs), the reachable KDE Connect devices (kdeconnect-cli)
+// and Bluetooth (bluetooth-sendto).
 class ShareServices {
 public:
     using TargetsCallback = std::function<void(const QList<ShareTarget>& targets)>;
+    using FailedCallback = std::function<void(const QString& error)>;
 
     // searchPath: the folders to look for the programs in; empty means $PATH,
-    // read at every call.
-    explicit ShareServices(QStringList searchPath = {});
+    // read at every call. canMail: whether an e-mail can be written; null
+    // means asking the application registry for a mailto: handler.
+    explicit ShareServices(QStringList searchPath = {}, std::function<bool()> canMail = {});
 
     // Finds the targets. Listing KDE Connect devices runs a program, so done
     // runs later, on the main thread, unless context has gone by then. A
@@ -47,14 +50,17 @@ public:
     // service's program is not installed.
     ShareCommand command(const ShareTarget& target, const QList<QUrl>& files) const;
 
-    // Starts the command detached; false (and a warning in the log) when it
-    // could not be started.
-    bool share(const ShareTarget& target, const QList<QUrl>& files) const;
+    // Starts the command; it runs on after this program ends. failed runs on
+    // the main thread, unless context has gone by then, when the command could
+    // not be started or ended with a failure, with what went wrong.
+    void share(QObject* context, const ShareTarget& target, const QList<QUrl>& files,
+               FailedCallback failed) const;
 
 private:
     QString findProgram(const QString& name) const;
 
     QStringList m_searchPath;
+    std::function<bool()> m_canMail;
 };
 
 } // namespace marvoline

@@ -358,6 +358,14 @@ bool GioAppRegistry::contentTypeIsA(const QString& type, const QString& supertyp
     return g_content_type_is_a(type.toUtf8().constData(), supertype.toUtf8().constData());
 }
 
+bool GioAppRegistry::handlesUriScheme(const QString& scheme) {
+    if (scheme.isEmpty())
+        return false;
+    const GObjectPtr<GAppInfo> handler(
+        g_app_info_get_default_for_uri_scheme(scheme.toUtf8().constData()));
+    return handler != nullptr;
+}
+
 std::optional<QString> GioAppRegistry::contentTypeDescription(const QString& type) {
     const QByteArray utf8 = type.toUtf8();
     if (type.isEmpty() || g_content_type_is_unknown(utf8.constData()))

@@ -25,6 +25,7 @@ public:
     std::optional<QString> contentType(const QUrl& file) override;
     bool contentTypeIsA(const QString& type, const QString& supertype) override;
     std::optional<QString> contentTypeDescription(const QString& type) override;
+    bool handlesUriScheme(const QString& scheme) override;
     void launch(const QUrl& app, const QList<QUrl>& files, LaunchCallback done) override;
 
     // One argument of a desktop entry's Exec line, quoted by the Desktop Entry
