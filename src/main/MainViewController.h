@@ -84,6 +84,8 @@ public:
     static constexpr int windowSettleMs = 600;
 
     // ---- display flow -------------------------------------------------------
+    // Takes the files to show next. Every dialog and menu of the chooser still
+    // open is cancelled first: nothing chosen in it acts on the new files.
     void configure(const QList<QUrl>& fileURLs, bool isOpenAsContext = false,
                    bool skipTimer = false);
     void showFiles();
@@ -227,6 +229,8 @@ protected:
 
 private:
     void buildUI();
+    // Rejects the open dialogs of the chooser window and closes its menus.
+    void cancelDialogsAndMenus();
     QToolButton* makeOptionButton(const QString& title, const QString& iconName);
     void layoutAppRow();
     // The width the row is built for.
