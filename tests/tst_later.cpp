@@ -115,8 +115,7 @@ private Q_SLOTS:
         QTest::addColumn<QDateTime>("due");  // chosen at chosenAt
         const QDateTime end(QDate(9999, 12, 31), QTime(23, 59, 59), Qt::UTC);
         QTest::newRow("plus sign") << "+15" << qint64(15) << utc(2026, 12, 7, 15, 15);
-        QTest::newRow("a year of minutes")
-            << "525600" << qint64(525600) << utc(2027, 12, 7, 15, 0);
+        QTest::newRow("a year of minutes") << "525600" << qint64(525600) << utc(2027, 12, 7, 15, 0);
         QTest::newRow("zero") << "0" << qint64(0) << QDateTime();
         QTest::newRow("negative") << "-5" << qint64(0) << QDateTime();
         QTest::newRow("letters") << "abc" << qint64(0) << QDateTime();
