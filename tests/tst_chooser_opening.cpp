@@ -7,17 +7,21 @@
 #include "support/RawFiles.h"
 #include "support/TestMain.h"
 
+#include "main/AppDelegate.h"
 #include "platform/AppRegistry.h"
 #include "platform/FilePaths.h"
 #include "platform/PreferencesStore.h"
 #include "views/ApplicationPickerDialog.h"
 
 #include <QCheckBox>
+#include <QDialog>
 #include <QDir>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QPointer>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTimer>
@@ -149,12 +153,28 @@ private Q_SLOTS:
         QCOMPARE(usesOf(openerUrl), usesBefore + 1);
     }
 
+    // Every way out that opens the files switches the default first, when the box is ticked.
+    void setDefaultSwitchMadeBeforeLaunch_data() {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<QString>("opener");
+        QTest::newRow("click on another tile") << u"tile"_s << editorId;
+        QTest::newRow("application picked from all") << u"picker"_s << pickedId;
+    }
     void setDefaultSwitchMadeBeforeLaunch() {
+        QFETCH(QString, way);
+        QFETCH(QString, opener);
         const auto vc = showing({m_sandbox.writeFile(u"switch.md"_s, "x")});
         vc->setDefaultButton->setChecked(true);
         QSignalSpy terminate(vc.get(), &MainViewController::terminateRequested);
-        // Right after the click, before the launch has finished, the switch is in place.
-        QTest::mouseClick(tiles(*vc).at(1), Qt::LeftButton);
+        // Right after the choice, before the launch has finished, the switch is in place.
+        if (way == u"tile") {
+            QTest::mouseClick(tiles(*vc).at(1), Qt::LeftButton);
+        } else {
+            vc->onAddAppTapped();
+            auto* filter = vc->findChild<ApplicationPickerDialog*>()->findChild<QLineEdit*>();
+            QTest::keyClicks(filter, u"Scrib"_s);
+            QTest::keyClick(filter, Qt::Key_Return);
+        }
         QVERIFY(vc->isLaunchInFlight() || terminate.size() == 1);
         // The default before is remembered, and GIO sees the chooser as the new one.
         QCOMPARE(PreferencesStore::standard()
@@ -163,7 +183,7 @@ private Q_SLOTS:
                  m_sandbox.appUrl(viewerId).path());
         QCOMPARE(m_sandbox.gioDefault(u"text/markdown"_s), AppRegistry::ownIdentifier());
         QTRY_COMPARE(terminate.size(), 1);
-        QTRY_COMPARE(m_sandbox.recordedLaunches(editorId).size(), 1);
+        QTRY_COMPARE(m_sandbox.recordedLaunches(opener).size(), 1);
     }
 
     // Its entry gone since the row was made (how GIO fails each launch: tst_launch).
@@ -308,6 +328,70 @@ private Q_SLOTS:
             QVERIFY2(!all.contains(name), qPrintable(all.join(u'|')));
         QVERIFY(all.filter(u"("_s).isEmpty());
         picker->reject();
+    }
+
+    // Files that arrive while a dialog or menu of the chooser is open close it as cancelled and
+    // are shown; nothing chosen for the files before opens anything. The countdown then opens the
+    // new files alone.
+    void newFilesCancelOpenDialogs_data() {
+        QTest::addColumn<QString>("opened");
+        QTest::newRow("application picker") << u"picker"_s;
+        // A dialog of the chooser window's own, as the custom delay of Later is.
+        QTest::newRow("dialog of the window") << u"dialog"_s;
+        QTest::newRow("overflow menu") << u"overflow"_s;
+        QTest::newRow("Later menu") << u"later"_s;
+    }
+    void newFilesCancelOpenDialogs() {
+        QFETCH(QString, opened);
+        const QUrl a = m_sandbox.writeFile(u"arrive/a.md"_s, "a");
+        const QUrl b = m_sandbox.writeFile(u"arrive/b.md"_s, "b");
+        AppDelegate delegate;
+        delegate.openUrls({a});
+        MainViewController* vc = delegate.mainViewController;
+        QVERIFY(vc && QTest::qWaitForWindowExposed(delegate.window));
+        QSignalSpy terminate(vc, &MainViewController::terminateRequested);
+
+        // Answered, the dialog would open a.md with another application.
+        QPointer<QWidget> popUp;
+        int result = -1;
+        if (opened == u"picker") {
+            vc->onAddAppTapped();
+            auto* picker = delegate.window->findChild<ApplicationPickerDialog*>();
+            QVERIFY(picker);
+            QTest::keyClicks(picker->findChild<QLineEdit*>(), u"Scrib"_s);
+            connect(picker, &QDialog::finished, this, [&result](int r) { result = r; });
+            popUp = picker;
+        } else if (opened == u"dialog") {
+            auto* dialog = new QDialog(delegate.window);
+            dialog->setAttribute(Qt::WA_DeleteOnClose);
+            connect(dialog, &QDialog::accepted, vc,
+                    [vc, editor = m_sandbox.appUrl(editorId)] { vc->openFilesAndQuit(editor); });
+            connect(dialog, &QDialog::finished, this, [&result](int r) { result = r; });
+            dialog->open();
+            popUp = dialog;
+        } else {
+            QMenu* menu = opened == u"later" ? vc->laterPopUp->popUpMenu()
+                                             : vc->onOverflowTapped(vc->trailingButton, false);
+            menu->popup(vc->mapToGlobal(QPoint()));
+            popUp = menu;
+        }
+        QVERIFY(popUp && popUp->isVisible());
+
+        delegate.openUrls({b});
+        QVERIFY(!popUp || !popUp->isVisible());
+        if (opened == u"picker" || opened == u"dialog")
+            QCOMPARE(result, int(QDialog::Rejected));
+        QCOMPARE(vc->fileURLs, QList<QUrl>{b});
+        QCOMPARE(delegate.window->windowTitle(), u"b.md"_s);
+        QVERIFY(vc->timer && vc->timer->isActive() && !vc->isTimerPaused);
+
+        vc->timer->setInterval(3600 * 1000);
+        for (int i = 0; i < 51; ++i)
+            vc->tick();
+        QTRY_COMPARE(terminate.size(), 1);
+        QTRY_COMPARE(m_sandbox.recordedLaunches(viewerId),
+                     (QList<QList<QByteArray>>{{localPath(b)}}));
+        QCOMPARE(QDir(m_sandbox.recordsDir()).entryList(QDir::Files).size(), 1);
     }
 };
 

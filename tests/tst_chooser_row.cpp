@@ -455,22 +455,63 @@ private Q_SLOTS:
         QFETCH(bool, openAsContext);
         QFETCH(bool, skip);
         QFETCH(bool, checkBoxVisible);
-        // Shown first with a countdown; a reminder's answer then stops it.
+        // Shown first with a countdown and the check box; a reminder's answer then stops it.
         const QUrl file = m_sandbox.writeFile(u"flags.unknownext"_s, "data");
-        const auto vc = showing({file});
+        ChooserWindow c;
+        MainViewController* vc = c.vc;
+        vc->configure({file}, true, false);
+        vc->showFiles();
         QVERIFY(vc->timer && vc->timer->isActive());
+        const int widest = c.window.minimumWidth();
+        QVERIFY(widest > 0);
         vc->configure({file}, openAsContext, skip);
         vc->showFiles();
-        QCOMPARE(vc->timerSectionStack->isVisibleTo(vc.get()), !skip);
-        QCOMPARE(vc->setDefaultButton->isVisibleTo(vc.get()), checkBoxVisible);
+        QCOMPARE(vc->timerSectionStack->isVisibleTo(vc), !skip);
+        QCOMPARE(vc->setDefaultButton->isVisibleTo(vc), checkBoxVisible);
         QCOMPARE(vc->timer && vc->timer->isActive(), !skip);
+        // Without the check box the options row needs less room, but the window's minimum width
+        // never shrinks.
+        if (!checkBoxVisible)
+            QVERIFY(vc->optionsStack->sizeHint().width() + 24 < widest);
+        QCOMPARE(c.window.minimumWidth(), widest);
 
         // No application knows the file: a double click on the preview opens nothing.
-        QSignalSpy terminate(vc.get(), &MainViewController::terminateRequested);
+        QSignalSpy terminate(vc, &MainViewController::terminateRequested);
         QTest::mouseDClick(vc->previewContainer, Qt::LeftButton);
         QVERIFY(terminate.isEmpty());
         const auto empty = showing({}); // no files: nothing starts
         QVERIFY(!empty->timer && empty->allAppCandidates.isEmpty());
+    }
+
+    // Controls that stop the countdown by themselves, without the key press or click over the
+    // preview that the input monitor takes as attention: menus opened by a click or by a program.
+    void controlsPauseTheCountdown_data() {
+        QTest::addColumn<QString>("control");
+        QTest::newRow("rule button") << u"rule"_s;
+        QTest::newRow("Later menu") << u"later"_s;
+        QTest::newRow("copy menu") << u"copy"_s;
+    }
+    void controlsPauseTheCountdown() {
+        QFETCH(QString, control);
+        ChooserWindow c;
+        c.vc->configure({m_sandbox.writeFile(u"pause.txt"_s, "1\n")}, true, false);
+        c.vc->showFiles();
+        QVERIFY(QTest::qWaitForWindowExposed(&c.window));
+        QVERIFY(c.vc->timer && c.vc->timer->isActive() && !c.vc->isTimerPaused);
+        if (control == u"rule") {
+            c.vc->ruleButton->click();
+        } else {
+            QToolButton* button = control == u"later" ? c.vc->laterPopUp : c.vc->copyPopUp;
+            button->menu()->popup(button->mapToGlobal(QPoint(0, button->height())));
+            QVERIFY(button->menu()->isVisible());
+            button->menu()->close();
+        }
+        QVERIFY(c.vc->isTimerPaused);
+        // Paused for good: however long it ticks on, nothing opens.
+        QSignalSpy terminate(c.vc, &MainViewController::terminateRequested);
+        for (int i = 0; i < 60; ++i)
+            c.vc->tick();
+        QCOMPARE(terminate.size(), 0);
     }
 
     // Moves and resizes of the chooser's window pause once it has been quiet for a while (until

@@ -501,6 +501,31 @@ private Q_SLOTS:
         QTRY_COMPARE(m_sandbox.recordedLaunches(u"bluetooth-sendto"_s), Launches{paths});
     }
 
+    // A file handed over while the application picker is open: a second `marvoline b.txt` gives
+    // it to the running chooser and ends, the picker closes as cancelled, the window shows b.txt,
+    // and its countdown opens b.txt alone.
+    void filesHandedOverWhileThePickerIsOpen() {
+        const QUrl b = m_sandbox.writeFile(u"handed/b.txt"_s, "b\n");
+        ChooserProcess chooser({m_plain});
+        QVERIFY2(!chooser.window.isEmpty(), "no chooser window appeared");
+        const qint64 pid = chooser.process.processId();
+        const std::optional<QPoint> other =
+            chooser.locate([](MainViewController& vc) { return vc.trailingButton; });
+        QVERIFY(other);
+        chooser.click(*other);
+        QTRY_COMPARE(visibleWindowsOf(pid).size(), 2);
+
+        QProcess second;
+        second.start(QStringLiteral(MARVOLINE_EXECUTABLE), {b.toLocalFile()});
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitCode(), 0);
+        QTRY_COMPARE(visibleWindowsOf(pid), QStringList{chooser.window});
+        QTRY_COMPARE(xdotool({u"getwindowname"_s, chooser.window}).trimmed(), u"b.txt"_s);
+        QVERIFY(chooser.endsWell(15000));
+        QCOMPARE(m_sandbox.recordedLaunches(viewerId), Launches{{localPath(b)}});
+        QCOMPARE(QDir(m_sandbox.recordsDir()).entryList(QDir::Files).size(), 1);
+    }
+
     void maximizeRequestZoomsTheChooser() {
         AppDelegate delegate;
         delegate.openUrls({m_png});

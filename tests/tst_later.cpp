@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTimer>
@@ -44,6 +45,9 @@ QDateTime local(int y, int mo, int d, int h, int mi) {
 QDateTime utc(int y, int mo, int d, int h, int mi) {
     return QDateTime(QDate(y, mo, d), QTime(h, mi), Qt::UTC);
 }
+
+// When the custom delays of the parsing cases were chosen.
+const QDateTime chosenAt = utc(2026, 12, 7, 15, 0);
 
 // The custom delay dialog, open over the chooser without holding up the
 // caller: a window-modal child of the chooser's window.
@@ -138,31 +142,40 @@ private Q_SLOTS:
         m_hazard.reset();
     }
 
+    // Accepted counts are due that many minutes after they were chosen; counts whose seconds fit
+    // in 64 bits but not in a calendar are due at the calendar's end and stay pending for good.
     void customDelayParsing_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<qint64>("minutes"); // 0: refused
-        QTest::newRow("plus sign") << "+15" << qint64(15);
-        QTest::newRow("zero") << "0" << qint64(0);
-        QTest::newRow("negative") << "-5" << qint64(0);
-        QTest::newRow("letters") << "abc" << qint64(0);
-        QTest::newRow("fullwidth digits") << u"１５"_s << qint64(0);
+        QTest::addColumn<QDateTime>("due");  // chosen at chosenAt
+        const QDateTime end(QDate(9999, 12, 31), QTime(23, 59, 59), Qt::UTC);
+        QTest::newRow("plus sign") << "+15" << qint64(15) << utc(2026, 12, 7, 15, 15);
+        QTest::newRow("a year of minutes") << "525600" << qint64(525600) << utc(2027, 12, 7, 15, 0);
+        QTest::newRow("zero") << "0" << qint64(0) << QDateTime();
+        QTest::newRow("negative") << "-5" << qint64(0) << QDateTime();
+        QTest::newRow("letters") << "abc" << qint64(0) << QDateTime();
+        QTest::newRow("fullwidth digits") << u"１５"_s << qint64(0) << QDateTime();
+        // A minute short of the calendar's end, and one past it.
+        const qint64 toEnd = chosenAt.secsTo(end) / 60;
+        QTest::newRow("a minute before the end")
+            << QString::number(toEnd) << toEnd << chosenAt.addSecs(toEnd * 60);
+        QTest::newRow("a minute past the end") << QString::number(toEnd + 1) << toEnd + 1 << end;
         // (2^63 - 1) / 60 rounded down is the largest count whose seconds fit.
-        QTest::newRow("largest") << "153722867280912930" << qint64(153722867280912930);
-        QTest::newRow("one past largest") << "153722867280912931" << qint64(0);
-        QTest::newRow("far too large") << "99999999999999999999999" << qint64(0);
+        QTest::newRow("largest") << "153722867280912930" << qint64(153722867280912930) << end;
+        QTest::newRow("one past largest") << "153722867280912931" << qint64(0) << QDateTime();
+        QTest::newRow("far too large") << "99999999999999999999999" << qint64(0) << QDateTime();
     }
     void customDelayParsing() {
         QFETCH(QString, text);
         QFETCH(qint64, minutes);
+        QFETCH(QDateTime, due);
         const std::optional<qint64> parsed = parseCustomDelayMinutes(text);
-        if (minutes == 0)
+        if (minutes == 0) {
             QVERIFY2(!parsed, qPrintable(QString::number(parsed.value_or(0))));
-        else
-            QCOMPARE(parsed, std::optional<qint64>(minutes));
-        // Seconds that fit in 64 bits but not in a calendar stay pending for good.
-        if (parsed)
-            QVERIFY(
-                laterTriggerForMinutes(*parsed).dueTime(QDateTime::currentDateTimeUtc()).isValid());
+            return;
+        }
+        QCOMPARE(parsed, std::optional<qint64>(minutes));
+        QCOMPARE(laterTriggerForMinutes(*parsed).dueTime(chosenAt), due);
     }
 
     // "Tomorrow at 9:00" is the next local day's 9:00, whatever the clocks do
@@ -412,6 +425,43 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(terminate.size(), 1, 20000);
         QCOMPARE(m_sandbox.recordedLaunches(slowId), (QList<QList<QByteArray>>{{localPath(file)}}));
         QVERIFY(stored().isEmpty());
+    }
+
+    // Files that arrive while the custom delay dialog is open cancel it: the file it was opened
+    // for is not reminded, the chooser does not leave, and it shows the new files.
+    void newFilesCancelTheCustomDelay() {
+        useCenter(Center::Granting);
+        const QUrl a = m_sandbox.writeFile(u"later/a.txt"_s, "a");
+        const QUrl b = m_sandbox.writeFile(u"later/b.txt"_s, "b");
+        MainViewController vc;
+        vc.configure({a});
+        vc.show();
+        QSignalSpy terminate(&vc, &MainViewController::terminateRequested);
+        bool delivered = false;
+        bool stayedOpen = false;
+        // Once the dialog is up (with or without a nested event loop of its own).
+        QTimer::singleShot(0, &vc, [&] {
+            QPointer<QDialog> dialog = vc.findChild<QDialog*>(u"customTimerPicker"_s);
+            QVERIFY(dialog && dialog->isVisible());
+            dialog->findChild<QLineEdit*>()->setText(u"45"_s);
+            vc.configure({b}); // as an open event does
+            vc.showFiles();
+            stayedOpen = dialog && dialog->isVisible();
+            if (stayedOpen) // the user schedules what the dialog was opened for
+                dialog->accept();
+            delivered = true;
+        });
+        vc.onLaterItemSelected(vc.laterPopUp->popUpMenu()->actions().at(8));
+        QTRY_VERIFY(delivered);
+        QVERIFY(!stayedOpen);
+        QCOMPARE(vc.fileURLs, QList<QUrl>{b});
+        QVERIFY(stored().isEmpty());
+        QVERIFY(terminate.isEmpty());
+        // Later works on for the new files.
+        vc.onLaterItemSelected(vc.laterPopUp->popUpMenu()->actions().at(1));
+        QTRY_COMPARE(terminate.size(), 1);
+        QCOMPARE(stored().size(), 1);
+        QCOMPARE(stored().first().body, u"b.txt"_s);
     }
 };
 

@@ -14,11 +14,15 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusPendingCall>
 #include <QDir>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QThread>
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
 
 using namespace marvoline;
 using Role = SingleInstance::Role;
@@ -41,6 +45,37 @@ QList<QList<QByteArray>> sortedLaunches(const test::XdgSandbox& sb, const QStrin
     std::sort(launches.begin(), launches.end());
     return launches;
 }
+
+// The first call that reaches the service makes it stop taking requests, as a launch does, once
+// that call has been taken in and before anything else happens.
+class StopAfterFirstCall : public QObject {
+public:
+    explicit StopAfterFirstCall(ApplicationService& service)
+        : m_service(service) {
+        service.installEventFilter(this);
+    }
+    bool stopped = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &m_service && event->type() == QEvent::MetaCall && !m_posted) {
+            m_posted = true;
+            // Posted before the call runs, so queued ahead of what the call queues.
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    m_service.setAcceptingRequests(false);
+                    stopped = true;
+                },
+                Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    ApplicationService& m_service;
+    bool m_posted = false;
+};
 
 } // namespace
 
@@ -160,6 +195,77 @@ private Q_SLOTS:
         QCOMPARE(forward(second, {}), 0);
         QCOMPARE(opened.count(), 1);
         QCOMPARE(activated.count(), 1);
+    }
+
+    // A request taken in but not shown yet when the chooser stops taking requests (a launch
+    // begins) is refused, so that its caller shows the files itself; none is lost.
+    void requestNotShownWhenClosingIsRefused() {
+        ApplicationService firstService;
+        SingleInstance first(firstService);
+        ApplicationService secondService;
+        SingleInstance second(secondService);
+        start(first, "first", Role::Primary);
+        start(second, "second", Role::Secondary);
+        QSignalSpy opened(&firstService, &ApplicationService::openRequested);
+        QSignalSpy activated(&firstService, &ApplicationService::activateRequested);
+        StopAfterFirstCall stop(firstService);
+        QCOMPARE(forward(second, {fileUrlFromPath("/tmp/late.txt")}), 0);
+        QVERIFY(stop.stopped);
+        QTest::qWait(0); // anything still queued for the request has run
+        QCOMPARE(opened.count(), 0);
+        QCOMPARE(activated.count(), 0);
+        // Taking requests again, the chooser shows the next one.
+        firstService.setAcceptingRequests(true);
+        QCOMPARE(forward(second, {fileUrlFromPath("/tmp/next.txt")}), 1);
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(opened.at(0).at(0).value<QList<QUrl>>(),
+                 QList<QUrl>{fileUrlFromPath("/tmp/next.txt")});
+    }
+
+    // Thousands of Open calls from another connection during the countdown: each caller is
+    // answered, the chooser shows only some of them, the last one last, and its countdown then
+    // opens the last file alone.
+    void floodOfOpenRequestsShowsTheLatest() {
+        constexpr int requests = 2000;
+        const QUrl first = sb.writeFile("flood/first.txt", "first");
+        QStringList uris;
+        for (int i = 0; i < requests; ++i)
+            uris.append(QString::fromLatin1(
+                sb.writeFile(QStringLiteral("flood/%1.txt").arg(i), QByteArray::number(i))
+                    .toEncoded()));
+        AppDelegate delegate;
+        delegate.applicationWillFinishLaunching({localPath(first)});
+        LaunchCoordinator launch(delegate);
+        launch.start(connection("flood-chooser"));
+        QTRY_COMPARE(launch.role(), Role::Primary);
+        QVERIFY(delegate.window && QTest::qWaitForWindowExposed(delegate.window));
+        QSignalSpy shown(delegate.window.data(), &QWidget::windowTitleChanged);
+
+        // Sent as fast as the other connection can, while this thread keeps the chooser going.
+        const QDBusConnection bus = connection("flood-sender");
+        std::atomic<int> answered{0};
+        std::unique_ptr<QThread> sender(QThread::create([&] {
+            QList<QDBusPendingCall> calls;
+            for (const QString& uri : std::as_const(uris)) {
+                QDBusMessage call = QDBusMessage::createMethodCall(
+                    busName, QString::fromLatin1(ApplicationService::objectPath),
+                    QString::fromLatin1(ApplicationService::interfaceName), "Open");
+                call << QStringList{uri} << QVariantMap();
+                calls.append(bus.asyncCall(call));
+            }
+            for (QDBusPendingCall& call : calls) {
+                call.waitForFinished();
+                answered += call.isError() ? 0 : 1;
+            }
+        }));
+        sender->start();
+        QTRY_VERIFY_WITH_TIMEOUT(sender->isFinished(), 60000);
+        QCOMPARE(answered.load(), requests);
+        const QUrl last = QUrl::fromEncoded(uris.last().toLatin1());
+        QCOMPARE(delegate.mainViewController->fileURLs, QList<QUrl>{last});
+        QVERIFY2(shown.count() < requests / 4, qPrintable(QString::number(shown.count())));
+        QTRY_COMPARE_WITH_TIMEOUT(sb.recordedLaunches("recorder.desktop"),
+                                  QList<QList<QByteArray>>{{localPath(last)}}, 15000);
     }
 
     // Files given at start show as soon as this process knows it is the one chooser, not at the

@@ -1,16 +1,48 @@
 #include "main/MainViewController.h"
 
 #include <QCheckBox>
+#include <QDialog>
 #include <QLabel>
+#include <QMenu>
 #include <QPointer>
 #include <QTimer>
 
 namespace marvoline {
 
 void MainViewController::configure(const QList<QUrl>& urls, bool openAsContext, bool skip) {
+    // A dialog or menu still open was opened for the files on show; answered
+    // later, it would act on files that are no longer there, and the new ones
+    // would be lost with them.
+    cancelDialogsAndMenus();
     fileURLs = urls;
     isOpenAsContext = openAsContext;
     skipTimer = skip;
+}
+
+void MainViewController::cancelDialogsAndMenus() {
+    // Dialogs are children of the chooser window, menus of the controls that
+    // open them. Rejecting a dialog may close or delete others (a dialog's
+    // own dialogs), hence the guards.
+    QWidget* top = window();
+    QList<QPointer<QDialog>> dialogs;
+    for (QDialog* dialog : top->findChildren<QDialog*>()) {
+        if (dialog->isVisible())
+            dialogs.append(dialog);
+    }
+    QList<QPointer<QMenu>> menus;
+    for (QMenu* menu : top->findChildren<QMenu*>()) {
+        if (menu->isVisible())
+            menus.append(menu);
+    }
+    // The innermost first, so that each closes before the one it came from.
+    for (auto it = dialogs.rbegin(); it != dialogs.rend(); ++it) {
+        if (*it && (*it)->isVisible())
+            (*it)->reject();
+    }
+    for (auto it = menus.rbegin(); it != menus.rend(); ++it) {
+        if (*it && (*it)->isVisible())
+            (*it)->close();
+    }
 }
 
 void MainViewController::showFiles() {

@@ -86,6 +86,8 @@ public:
     static constexpr int windowSettleMs = 600;
 
     // ---- display flow -------------------------------------------------------
+    // Takes the files to show next. Every dialog and menu of the chooser still
+    // open is cancelled first: nothing chosen in it acts on the new files.
     void configure(const QList<QUrl>& fileURLs, bool isOpenAsContext = false,
                    bool skipTimer = false);
     void showFiles();
@@ -249,6 +251,8 @@ protected:
 
 private:
     void buildUI();
+    // Rejects the open dialogs of the chooser window and closes its menus.
+    void cancelDialogsAndMenus();
     // Sets up the button (a new tool button when none is given) as an option.
     QToolButton* makeOptionButton(const QString& title, const QString& iconName,
                                   QToolButton* button = nullptr);

@@ -2,6 +2,10 @@
 
 #include <QDBusArgument>
 #include <QDBusVariant>
+#include <QMetaObject>
+
+#include <algorithm>
+#include <utility>
 
 namespace marvoline {
 
@@ -48,6 +52,17 @@ WindowActivation activationOf(const QVariantMap& platformData) {
 ApplicationService::ApplicationService(QObject* parent)
     : QObject(parent) {}
 
+ApplicationService::~ApplicationService() {
+    // Callers still waiting are told that their files were not taken.
+    refusePendingOpen();
+}
+
+void ApplicationService::setAcceptingRequests(bool accepting) {
+    m_accepting = accepting;
+    if (!accepting)
+        refusePendingOpen();
+}
+
 void ApplicationService::setAcceptedActions(const QStringList& names) {
     m_acceptedActions = QSet<QString>(names.begin(), names.end());
 }
@@ -75,16 +90,65 @@ bool ApplicationService::refuseWhenClosing() {
     return true;
 }
 
+void ApplicationService::refusePendingOpen() {
+    m_openPending = false;
+    m_pendingUrls.clear();
+    m_pendingActivation = {};
+    for (const WaitingCaller& caller : std::exchange(m_waitingCallers, {})) {
+        caller.connection.send(caller.call.createErrorReply(
+            QString::fromLatin1(closingError),
+            QStringLiteral("The chooser is opening files or closing and takes no requests")));
+    }
+}
+
+void ApplicationService::showPendingOpen() {
+    if (!m_openPending)
+        return;
+    m_openPending = false;
+    const QList<QUrl> urls = std::exchange(m_pendingUrls, {});
+    const WindowActivation activation = std::exchange(m_pendingActivation, {});
+    const std::vector<WaitingCaller> callers = std::exchange(m_waitingCallers, {});
+    if (urls.isEmpty())
+        Q_EMIT activateRequested(activation);
+    else
+        Q_EMIT openRequested(urls, activation);
+    for (const WaitingCaller& caller : callers)
+        caller.connection.send(caller.call.createReply());
+}
+
 void ApplicationService::Activate(const QVariantMap& platformData) {
     if (refuseWhenClosing())
         return;
+    // Requests keep their order: files asked for before come first.
+    showPendingOpen();
     Q_EMIT activateRequested(activationOf(platformData));
 }
 
 void ApplicationService::Open(const QStringList& uris, const QVariantMap& platformData) {
     if (refuseWhenClosing())
         return;
-    Q_EMIT openRequested(urlsFromUris(uris), activationOf(platformData));
+    const QList<QUrl> urls = urlsFromUris(uris);
+    // A request without a local file shows nothing; it does not replace files
+    // still to be shown, but brings the chooser forward all the same.
+    if (std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); }))
+        m_pendingUrls = urls;
+    m_pendingActivation = activationOf(platformData);
+    m_openPending = true;
+    if (calledFromDBus()) {
+        setDelayedReply(true);
+        m_waitingCallers.push_back({connection(), message()});
+    }
+    if (m_showQueued)
+        return;
+    // Behind the requests that have already arrived, which are taken in first.
+    m_showQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_showQueued = false;
+            showPendingOpen();
+        },
+        Qt::QueuedConnection);
 }
 
 void ApplicationService::ActivateAction(const QString& actionName, const QVariantList& parameter,
@@ -93,6 +157,7 @@ void ApplicationService::ActivateAction(const QString& actionName, const QVarian
         return;
     if (!m_acceptedActions.contains(actionName))
         return;
+    showPendingOpen();
     QVariantList plain;
     plain.reserve(parameter.size());
     for (const QVariant& value : parameter)

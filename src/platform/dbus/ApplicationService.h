@@ -2,7 +2,9 @@
 
 #include "platform/WindowActivation.h"
 
+#include <QDBusConnection>
 #include <QDBusContext>
+#include <QDBusMessage>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -12,12 +14,22 @@
 #include <QVariantList>
 #include <QVariantMap>
 
+#include <vector>
+
 namespace marvoline {
 
 // The program's org.freedesktop.Application object: what the desktop, a later
 // process of the program or the reminder agent call to reach the running
 // chooser. Incoming calls become Qt signals; only the three methods of the
 // interface are exported (SingleInstance registers it at objectPath).
+//
+// Open requests are coalesced: each one replaces the files of the one before
+// it that has not been shown yet, and openRequested carries only the latest,
+// once the event loop has taken in every request that arrived meanwhile. A
+// flood of requests thus costs one showing per turn of the event loop instead
+// of one each. A caller is answered once its request has been shown or
+// replaced by a later one; one still waiting when the program stops taking
+// requests gets closingError, so that it shows its files itself.
 class ApplicationService : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Application")
@@ -35,14 +47,15 @@ public:
     static constexpr char reminderResponseAction[] = "reminder-response";
 
     explicit ApplicationService(QObject* parent = nullptr);
+    ~ApplicationService() override;
 
     // Action names that ActivateAction passes on; calls of any other name are
     // ignored.
     void setAcceptedActions(const QStringList& names);
 
     // Once false, every call is answered with closingError and no signal is
-    // emitted.
-    void setAcceptingRequests(bool accepting) { m_accepting = accepting; }
+    // emitted; Open requests not shown yet are dropped and answered so too.
+    void setAcceptingRequests(bool accepting);
     bool isAcceptingRequests() const { return m_accepting; }
 
     // The URLs of Open's URI strings. Percent-encoded bytes are kept as they
@@ -67,10 +80,25 @@ Q_SIGNALS:
                          const marvoline::WindowActivation& activation);
 
 private:
+    // A caller of Open waiting for its answer.
+    struct WaitingCaller {
+        QDBusConnection connection;
+        QDBusMessage call;
+    };
+
     bool refuseWhenClosing();
+    // Emits the coalesced Open request, if any, and answers its callers.
+    void showPendingOpen();
+    // Answers every waiting caller with closingError and drops their request.
+    void refusePendingOpen();
 
     QSet<QString> m_acceptedActions;
     bool m_accepting = true;
+    bool m_openPending = false;
+    bool m_showQueued = false;
+    QList<QUrl> m_pendingUrls; // empty: the request only brings the chooser forward
+    WindowActivation m_pendingActivation;
+    std::vector<WaitingCaller> m_waitingCallers;
 };
 
 } // namespace marvoline
