@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Builds the release preset and runs every benchmark; figures go to bench/results/.
 #   bench/run.sh [FILE]     FILE: the document to start the chooser on (default: a PDF made here)
+# Then, side by side in one interleaved run, the chooser against the Qt + GIO floor and the
+# desktops' own Open With dialogs (GTK 3's; KDE's where KF5's KIO is installed), with the peers'
+# scripts in MARVOLINE_PEERS (default ../shared/peers; skipped when absent); PEER_ROUNDS and
+# SCALING_ROUNDS set their rounds (default 15 and 9).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/install-deps.sh test
@@ -45,3 +49,13 @@ done | tee "$out/memory.txt"
     | tee "$out/candidates-generated.txt"
 "$bin/bench_candidates" --own-registry --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
     | tee "$out/candidates-own.txt"
+
+peers="${MARVOLINE_PEERS:-../shared/peers}"
+if [[ -x "$peers/peers.sh" && -x "$peers/scaling.sh" ]]; then
+    # The six-page PDF of the peers (or FILE), then a plain-text file; then 1, 16 and 64 candidates.
+    "$peers/peers.sh" build/release "${PEER_ROUNDS:-15}" ${1:+"$1"} | tee "$out/peers.txt"
+    "$peers/peers.sh" build/release "${PEER_ROUNDS:-15}" "$text" | tee "$out/peers-text.txt"
+    "$peers/scaling.sh" build/release "${SCALING_ROUNDS:-9}" | tee "$out/peers-scaling.txt"
+else
+    echo "No peers in $peers (set MARVOLINE_PEERS): the side-by-side figures are not taken." >&2
+fi

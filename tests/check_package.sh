@@ -58,7 +58,7 @@ grep -Ev '^/((usr|etc/xdg/autostart)(/.*)?/?)?$|^/etc/(xdg/)?$' "$work/contents"
 dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./conffiles >"$work/conffiles" 2>/dev/null || true
 grep -qx /etc/xdg/autostart/org.marvoline.Marvoline.Reminders.desktop "$work/conffiles" ||
     fail "the autostart entry is not a conffile"
-grep -E 'mimeinfo\.cache|icon-theme\.cache|/include/|tst_|bench_' "$work/contents" &&
+grep -E 'mimeinfo\.cache|icon-theme\.cache|/include/|tst_|_tests|bench_' "$work/contents" &&
     fail "package holds caches, headers, tests or benchmarks"
 
 # ---- unpacked: every library the executable links comes from a dependency ----

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/TestRegistry.h"
 #include "support/XdgSandbox.h"
 
 #include "main/Translations.h"
@@ -8,9 +9,12 @@
 #include <QTest>
 
 // Like QTEST_MAIN, but the XDG sandbox is in place before anything of the
-// program runs, and the program's translations are loaded.
+// program runs, and the program's translations are loaded. The test classes
+// share one executable: this registers the class under its source file's name
+// ("marvoline_tests tst_views [QTest arguments]" runs it) instead of defining main.
 #define MARVOLINE_TEST_MAIN(TestObject)                                                            \
-    int main(int argc, char** argv) {                                                              \
+    namespace {                                                                                    \
+    int marvolineRunTestClass(int argc, char** argv) {                                             \
         marvoline::test::XdgSandbox sandbox;                                                       \
         QApplication app(argc, argv);                                                              \
         app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
@@ -18,4 +22,7 @@
         TestObject tc(sandbox);                                                                    \
         QTEST_SET_MAIN_SOURCE_PATH                                                                 \
         return QTest::qExec(&tc, argc, argv);                                                      \
+    }                                                                                              \
+    [[maybe_unused]] const bool marvolineTestRegistered =                                          \
+        marvoline::test::registerTest(__FILE__, #TestObject, marvolineRunTestClass);               \
     }
