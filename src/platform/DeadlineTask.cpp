@@ -9,6 +9,9 @@
 #include <system_error>
 #include <thread>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace marvoline {
 
 struct WorkerChannel::State {
@@ -18,6 +21,8 @@ struct WorkerChannel::State {
 };
 
 namespace {
+
+constexpr int kWorkerNiceness = 10;
 
 // Answers are posted to this object rather than to the task itself: the task
 // may be deleted on its own thread at any moment, while the relay lives as long
@@ -64,7 +69,13 @@ DeadlineTask::~DeadlineTask() {
 void DeadlineTask::start(std::function<void(const WorkerChannel&)> work) {
     m_clock.start(m_limit);
     try {
-        std::thread([channel = m_channel, work = std::move(work)] { work(channel); }).detach();
+        std::thread([channel = m_channel, work = std::move(work)] {
+            // Behind the window's thread for the processor: a busy decoder
+            // must not slow the countdown down. Linux gives each thread a
+            // nice value of its own.
+            ::setpriority(PRIO_PROCESS, ::gettid(), kWorkerNiceness);
+            work(channel);
+        }).detach();
     } catch (const std::system_error& error) {
         qCWarning(lcMarvoline) << "no thread for a preview:" << error.what();
         // Said after start() has returned, as a late answer would be.

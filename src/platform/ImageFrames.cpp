@@ -44,6 +44,9 @@ ImageFramesResult decodeImageFrames(const QByteArray& path, const ImageFrameLimi
         if (result.animated && qMax(frame.image.width(), frame.image.height()) > side)
             frame.image =
                 frame.image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        // In the format the window paints from, so that painting converts nothing.
+        if (result.animated)
+            frame.image.convertTo(QImage::Format_ARGB32_Premultiplied);
         const int delay = reader.nextImageDelay();
         frame.delayMs = delay < kMinFrameDelayMs ? kDefaultFrameDelayMs : delay;
         bytes += frame.image.sizeInBytes();

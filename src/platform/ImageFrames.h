@@ -18,10 +18,11 @@ struct ImageFrameLimits {
     // Larger pictures are decoded at a reduced size: a preview never needs
     // more, and a huge photo would otherwise take seconds and gigabytes.
     int maxSide = 2048;
-    // An animation's frames are smaller still, and the decoding stops (the
+    // An animation's frames are smaller still, about the pane's size, since
+    // the window paints one after the other; and the decoding stops (the
     // animation plays the frames it has) when they would take more memory.
-    int maxAnimationSide = 1024;
-    qsizetype maxAnimationBytes = qsizetype(128) * 1024 * 1024;
+    int maxAnimationSide = 512;
+    qsizetype maxAnimationBytes = qsizetype(64) * 1024 * 1024;
 };
 
 // What decodeImageFrames found.

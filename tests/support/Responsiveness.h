@@ -27,8 +27,7 @@ private:
 // answer. Each returns an empty string when it did, otherwise what went wrong.
 //
 // Left alone, the chooser's countdown ends and the program with it no later
-// than slackMs after the countdown's length, counted from its window's
-// appearance.
+// than slackMs after the countdown's length, counted from the program's start.
 QString countdownEndsOnTime(const QUrl& file, int slackMs);
 // A click on the application button titled appName ends the chooser (it opens
 // the file with the application) within answerMs.
