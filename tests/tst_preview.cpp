@@ -392,15 +392,18 @@ private Q_SLOTS:
     void deadlineTask_data() {
         QTest::addColumn<bool>("answerInTime");
         QTest::addColumn<bool>("taskGoneFirst");
+        QTest::addColumn<bool>("cancelledOnTheWay"); // after posting, before delivery
         QTest::addColumn<bool>("answerTaken");
         QTest::addColumn<bool>("timedOut");
-        QTest::newRow("in time") << true << false << true << false;
-        QTest::newRow("too late") << false << false << false << true;
-        QTest::newRow("task gone") << true << true << false << false;
+        QTest::newRow("in time") << true << false << false << true << false;
+        QTest::newRow("too late") << false << false << false << false << true;
+        QTest::newRow("task gone") << true << true << false << false << false;
+        QTest::newRow("cancelled on the way") << true << false << true << false << false;
     }
     void deadlineTask() {
         QFETCH(bool, answerInTime);
         QFETCH(bool, taskGoneFirst);
+        QFETCH(bool, cancelledOnTheWay);
         QFETCH(bool, answerTaken);
         QFETCH(bool, timedOut);
         auto task = std::make_unique<DeadlineTask>(std::chrono::milliseconds(1000));
@@ -425,6 +428,8 @@ private Q_SLOTS:
             task.reset();
         go.set_value();
         QCOMPARE(posted.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+        if (cancelledOnTheWay)
+            task->cancel();
         // The answer has been posted; whatever it does is done once the queue is through.
         QCoreApplication::processEvents();
         QCoreApplication::sendPostedEvents();
