@@ -11,7 +11,10 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <cstdio>
 #include <cstring>
+
+#include <unistd.h>
 
 int main(int argc, char** argv) {
     const bool untilTick = argc > 1 && std::strcmp(argv[1], "tick") == 0;
@@ -21,16 +24,22 @@ int main(int argc, char** argv) {
     if (argc > 1)
         --argc;
 
-    QApplication app(argc, argv);
-    ProbeExit probe([untilTick](QObject* watched, QEvent* event) {
-        if (untilTick) {
-            return event->type() == QEvent::Timer && qobject_cast<QTimer*>(watched) &&
-                   qobject_cast<marvoline::MainViewController*>(watched->parent());
-        }
-        auto* widget = qobject_cast<QWidget*>(watched);
-        return event->type() == QEvent::Paint && widget &&
-               widget->objectName() == QLatin1String("chooserWindow");
-    });
-    app.installEventFilter(&probe);
-    return marvoline::runApplication(app, argc, argv);
+    int status = 0;
+    {
+        QApplication app(argc, argv);
+        ProbeExit probe([untilTick](QObject* watched, QEvent* event) {
+            if (untilTick) {
+                return event->type() == QEvent::Timer && qobject_cast<QTimer*>(watched) &&
+                       qobject_cast<marvoline::MainViewController*>(watched->parent());
+            }
+            auto* widget = qobject_cast<QWidget*>(watched);
+            return event->type() == QEvent::Paint && widget &&
+                   widget->objectName() == QLatin1String("chooserWindow");
+        });
+        app.installEventFilter(&probe);
+        status = marvoline::runApplication(app, argc, argv);
+    }
+    // As the program does: a preview decoder still at work is not waited for.
+    std::fflush(nullptr);
+    ::_exit(status);
 }

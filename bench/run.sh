@@ -43,6 +43,10 @@ done | tee "$out/memory.txt"
     sed "s/^/paint, plain text: /" | tee -a "$out/memory.txt"
 /usr/bin/time -v "$bin/bench_minimal_window" 2>&1 >/dev/null | grep -E "Maximum resident" |
     sed "s/^/minimal: /" | tee -a "$out/memory.txt"
+# First paint on files that are hostile to preview, beside a normal PDF.
+normal=/work/shared/peers/report.pdf
+[[ -f "$normal" ]] || normal="$file"
+python3 bench/previews.py "$bin" "$normal" "$(dirname "$text")" "$out/previews.json" | tee "$out/previews.txt"
 ' _ "$bin" "$file" "$out" "$text"
 
 "$bin/bench_candidates" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \

@@ -3,8 +3,11 @@
 // launch hands its files over and brings the chooser back to the front, and the
 // countdown runs out and opens them with the default. The first frame and the
 // countdown also run with the chooser as a native client of a headless Wayland
-// compositor (support/with-weston.sh).
+// compositor (support/with-weston.sh). A file that is hostile to preview changes
+// none of it: the countdown ends on time and a click is answered at once.
 #include "support/Chooser.h"
+#include "support/HostileFiles.h"
+#include "support/Responsiveness.h"
 #include "support/TestMain.h"
 #include "support/X11Desktop.h"
 
@@ -26,10 +29,18 @@ class TestEndToEnd final : public QObject {
 public:
     explicit TestEndToEnd(XdgSandbox& sandbox)
         : m_sandbox(sandbox) {
-        m_sandbox.addApp(viewerId, u"Viewer"_s, {u"text/plain"_s});
-        m_sandbox.addApp(editorId, u"Editor"_s, {u"text/plain"_s});
-        m_sandbox.writeMimeinfoCache({{u"text/plain"_s, {viewerId, editorId}}});
-        m_sandbox.writeDefaults({{u"text/plain"_s, viewerId}});
+        const QStringList types{u"text/plain"_s, u"application/pdf"_s, u"image/png"_s,
+                                u"image/gif"_s};
+        m_sandbox.addApp(viewerId, u"Viewer"_s, types);
+        m_sandbox.addApp(editorId, u"Editor"_s, types);
+        QMap<QString, QStringList> cache;
+        QMap<QString, QString> defaults;
+        for (const QString& type : types) {
+            cache.insert(type, {viewerId, editorId});
+            defaults.insert(type, viewerId);
+        }
+        m_sandbox.writeMimeinfoCache(cache);
+        m_sandbox.writeDefaults(defaults);
     }
 
 private:
@@ -213,6 +224,31 @@ private Q_SLOTS:
         openedOnlyByTheDefault(second);
     }
 
+    // Each file keeps a decoder busy for good or for seconds.
+    void hostileFileKeepsTheChooserAnswering_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("self-referencing PDF") << u"loop.pdf"_s << selfReferencingPdf();
+        QTest::newRow("30000² PNG") << u"huge.png"_s << hugePng(30000);
+        QTest::newRow("animated 3000² GIF") << u"big.gif"_s << animatedGif({3000, 3000}, 120, 5);
+    }
+    void hostileFileKeepsTheChooserAnswering() {
+        if (onWayland())
+            QSKIP("the button is found and clicked on X11");
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        const QUrl file = m_sandbox.writeFile(u"hostile/"_s + name, bytes);
+        const QString late = countdownEndsOnTime(file, 1500);
+        QVERIFY2(late.isEmpty(), qPrintable(late));
+        openedOnlyByTheDefault({file});
+
+        m_sandbox.clearRecords();
+        const QString slow = clickIsAnsweredInTime(file, u"Editor"_s, 1000);
+        QVERIFY2(slow.isEmpty(), qPrintable(slow));
+        QTRY_COMPARE(m_sandbox.recordedLaunches(editorId),
+                     QList<QList<QByteArray>>{{localPath(file)}});
+    }
+
 private:
     // The chooser as a Wayland client: what it asked of the compositor, from
     // the client's side of the protocol.
@@ -237,5 +273,6 @@ private:
     }
 };
 
-MARVOLINE_TEST_MAIN(TestEndToEnd)
+// The chooser laid out here to find its buttons leaves its PDF decoder running.
+MARVOLINE_TEST_MAIN_LEAVING_THREADS(TestEndToEnd)
 #include "tst_e2e_chooser.moc"

@@ -1,17 +1,24 @@
 // The preview pane: which view a location gets, what the general preview
-// shows for images, text, thumbnails and other files, the folder summary (its
-// figures gathered off the UI thread, without hidden entries, link loops or
-// unreadable folders), and that a double click anywhere on a preview opens the
-// files with the default application.
+// shows for images, animations, text, thumbnails and other files, PDF pages,
+// the folder summary (its figures gathered off the UI thread, without hidden
+// entries, link loops or unreadable folders), that a file that is slow or
+// hostile to decode gets the file card in time while the window's thread goes
+// on answering, and that a double click anywhere on a preview opens the files
+// with the default application.
+#include "support/HostileFiles.h"
+#include "support/Responsiveness.h"
 #include "support/TestMain.h"
 
 #include "main/MainViewController.h"
+#include "platform/DeadlineTask.h"
 #include "platform/FilePaths.h"
 #include "platform/FolderWalk.h"
+#include "platform/ImageFrames.h"
 #include "views/FileCardView.h"
 #include "views/FolderPreviewView.h"
 #include "views/GeneralPreviewView.h"
 #include "views/ImagePreviewView.h"
+#include "views/PdfPreviewView.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -24,10 +31,14 @@
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QWheelEvent>
 #include <QtEndian>
+
+#include <future>
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 using namespace marvoline;
@@ -86,6 +97,24 @@ std::pair<QString, QString> showFolder(const QString& path) {
     if (!done.wait(30000))
         return {u"(walk did not finish)"_s, QString()};
     return {view.summaryText(), view.listingText()};
+}
+
+// True once the preview has what it will show, whatever kind of view it is.
+bool previewSettled(const QWidget* view) {
+    if (const auto* general = qobject_cast<const GeneralPreviewView*>(view))
+        return general->kind() != GeneralPreviewView::Kind::Pending;
+    if (const auto* pdf = qobject_cast<const PdfPreviewView*>(view))
+        return pdf->state() != PdfPreviewView::State::Pending;
+    return view != nullptr;
+}
+
+// The general preview of the file once it has its content.
+std::unique_ptr<GeneralPreviewView> generalPreview(const QUrl& url, const QString& type) {
+    auto view = std::make_unique<GeneralPreviewView>();
+    view->configure(url, type);
+    if (!QTest::qWaitFor([&] { return previewSettled(view.get()); }, 10000))
+        qWarning("the preview of %s did not settle", qPrintable(url.toString()));
+    return view;
 }
 
 } // namespace
@@ -164,7 +193,7 @@ private Q_SLOTS:
         QCOMPARE(shownImage(file(u"turned.jpg"_s, jpeg), u"image/jpeg"_s).size(), QSize(30, 40));
         const QByteArray huge = encodedImage(4096, 1024);
         QCOMPARE(shownImage(file(u"huge.png"_s, huge), u"image/png"_s).size(),
-                 QSize(ImagePreviewView::kMaxDecodedSide, ImagePreviewView::kMaxDecodedSide / 4));
+                 QSize(ImageFrameLimits().maxSide, ImageFrameLimits().maxSide / 4));
     }
 
     void textShowsTheStart_data() {
@@ -180,18 +209,16 @@ private Q_SLOTS:
     void textShowsTheStart() {
         QFETCH(QByteArray, contents);
         QFETCH(QString, shown);
-        GeneralPreviewView view;
-        view.configure(file(u"notes.txt"_s, contents), u"text/plain"_s);
-        auto* text = qobject_cast<QPlainTextEdit*>(view.content());
+        const auto view = generalPreview(file(u"notes.txt"_s, contents), u"text/plain"_s);
+        auto* text = qobject_cast<QPlainTextEdit*>(view->content());
         QVERIFY(text && text->isReadOnly());
         QCOMPARE(text->toPlainText(), shown);
     }
 
     void thumbnailWhenCachedElseCard() {
         const QUrl clip = file(u"clip.mp4"_s, QByteArray(1500, '\0'));
-        GeneralPreviewView withoutThumbnail;
-        withoutThumbnail.configure(clip, u"video/mp4"_s);
-        auto* card = qobject_cast<FileCardView*>(withoutThumbnail.content());
+        const auto withoutThumbnail = generalPreview(clip, u"video/mp4"_s);
+        auto* card = qobject_cast<FileCardView*>(withoutThumbnail->content());
         QVERIFY(card);
         QCOMPARE(card->nameText(), u"clip.mp4"_s);
         QCOMPARE(card->sizeText(), u"1.5 kB"_s);
@@ -208,11 +235,213 @@ private Q_SLOTS:
         const QByteArray texts = textChunk("Thumb::URI", uri) +
                                  textChunk("Thumb::MTime", QByteArray::number(qint64(st.st_mtime)));
         m_sandbox.writeBytes(thumbnail, encodedImage(128, 72).insert(8 + 25, texts));
-        GeneralPreviewView withThumbnail;
-        withThumbnail.configure(clip, u"video/mp4"_s);
-        QCOMPARE(withThumbnail.kind(), GeneralPreviewView::Kind::Thumbnail);
-        QCOMPARE(static_cast<ImagePreviewView*>(withThumbnail.content())->currentImage().size(),
+        const auto withThumbnail = generalPreview(clip, u"video/mp4"_s);
+        QCOMPARE(withThumbnail->kind(), GeneralPreviewView::Kind::Thumbnail);
+        QCOMPARE(static_cast<ImagePreviewView*>(withThumbnail->content())->currentImage().size(),
                  QSize(128, 72));
+    }
+
+    // What the decoder hands out, frame by frame, and where it stops.
+    void decodesFrames_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<qsizetype>("maxAnimationBytes");
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<bool>("animated");
+        QTest::addColumn<QSize>("frameSize");
+        const qsizetype plenty = ImageFrameLimits().maxAnimationBytes;
+        QTest::newRow("still") << encodedImage(40, 30) << plenty << 1 << false << QSize(40, 30);
+        QTest::newRow("animation")
+            << test::animatedGif({64, 32}, 5, 3) << plenty << 5 << true << QSize(64, 32);
+        // Frames of a large screen come at the animation's reduced size.
+        QTest::newRow("large animation")
+            << test::animatedGif({3000, 1500}, 2, 3) << plenty << 2 << true << QSize(512, 256);
+        // Room for two frames of 64 × 32 × 4 bytes: the third is not decoded.
+        QTest::newRow("animation past the memory bound")
+            << test::animatedGif({64, 32}, 5, 3) << qsizetype(64 * 32 * 4 * 2) << 2 << true
+            << QSize(64, 32);
+        QTest::newRow("not an image")
+            << QByteArray("plain words\n") << plenty << 0 << false << QSize();
+    }
+    void decodesFrames() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(qsizetype, maxAnimationBytes);
+        QFETCH(int, frames);
+        QFETCH(bool, animated);
+        QFETCH(QSize, frameSize);
+        ImageFrameLimits limits;
+        limits.maxAnimationBytes = maxAnimationBytes;
+        QList<ImageFrame> seen;
+        const ImageFramesResult result =
+            decodeImageFrames(localPath(file(u"picture"_s, bytes)), limits, [&](ImageFrame frame) {
+                seen.append(frame);
+                return true;
+            });
+        QCOMPARE(result.frames, frames);
+        QCOMPARE(seen.size(), frames);
+        QCOMPARE(result.animated, animated);
+        for (const ImageFrame& frame : seen) {
+            QCOMPARE(frame.image.size(), frameSize);
+            QCOMPARE(frame.animated, animated);
+        }
+        if (animated) {
+            QCOMPARE(seen.first().delayMs, 30);
+            QCOMPARE(result.loopCount, -1);
+        }
+    }
+
+    // A pipe named like an image is not opened for reading, so nothing waits
+    // for a writer, and the general preview shows the card.
+    void pipeGetsTheCard() {
+        const QByteArray fifo = QFile::encodeName(m_dir->filePath(u"x.png"_s));
+        QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
+        const QUrl url = QUrl::fromLocalFile(QFile::decodeName(fifo));
+        QCOMPARE(decodeImageFrames(fifo, {}, [](ImageFrame) { return true; }).frames, 0);
+        QCOMPARE(generalPreview(url, u"image/png"_s)->kind(), GeneralPreviewView::Kind::Card);
+    }
+
+    // The animation plays as its frames come in: a frame that is late is
+    // shown when it arrives, and the loop count holds once all are in.
+    void animationPlaysAsFramesArrive_data() {
+        QTest::addColumn<int>("loopCount");
+        QTest::addColumn<QList<int>>("expected"); // the frames shown, in order, after the first
+        QTest::newRow("once") << 0 << QList<int>{1, 2};
+        QTest::newRow("one more time") << 1 << QList<int>{1, 2, 0, 1, 2};
+        QTest::newRow("for ever") << -1 << QList<int>{1, 2, 0, 1, 2, 0, 1, 2, 0};
+    }
+    void animationPlaysAsFramesArrive() {
+        QFETCH(int, loopCount);
+        QFETCH(QList<int>, expected);
+        ImagePreviewView view;
+        QList<int> shown;
+        connect(&view, &ImagePreviewView::frameShown, this,
+                [&](int index) { shown.append(index); });
+        QImage frames[3];
+        for (int i = 0; i < 3; ++i) {
+            frames[i] = QImage(4, 4, QImage::Format_RGB32);
+            frames[i].fill(QColor::fromHsv(i * 100, 255, 255));
+        }
+        view.addFrame(frames[0], 20);
+        QCOMPARE(view.currentImage(), frames[0]);
+        // Frame 1 is due long before it comes: frame 0 stays meanwhile.
+        QTest::qWait(100);
+        QCOMPARE(shown, QList<int>{0});
+        view.addFrame(frames[1], 20);
+        QCOMPARE(view.currentImage(), frames[1]);
+        view.addFrame(frames[2], 20);
+        view.finishFrames(loopCount);
+        shown.removeFirst();
+        QTRY_VERIFY_WITH_TIMEOUT(shown.size() >= expected.size(), 5000);
+        if (loopCount >= 0) {
+            // Played out: the last frame stays.
+            QTest::qWait(200);
+            QCOMPARE(shown, expected);
+            QCOMPARE(view.currentFrame(), 2);
+        } else {
+            QCOMPARE(shown.first(expected.size()), expected);
+        }
+    }
+
+    void animationInTheGeneralPreview() {
+        const auto view =
+            generalPreview(file(u"spin.gif"_s, test::animatedGif({64, 64}, 4, 2)), u"image/gif"_s);
+        auto* image = qobject_cast<ImagePreviewView*>(view->content());
+        QVERIFY(image);
+        QList<int> shown;
+        connect(image, &ImagePreviewView::frameShown, this,
+                [&](int index) { shown.append(index); });
+        // All four frames, and round again.
+        QTRY_VERIFY(shown.contains(3) && shown.indexOf(0, shown.indexOf(3)) > 0);
+        QCOMPARE(image->currentImage().size(), QSize(64, 64));
+    }
+
+    // Pages are drawn as large as fit, white, and the wheel turns them; the
+    // last page asked for wins, and turning stops at either end.
+    void pdfPages() {
+        PdfPreviewView view;
+        QSignalSpy ready(&view, &PdfPreviewView::ready);
+        view.configure(file(u"three.pdf"_s, test::blankPdf(3, {200, 100})), u"application/pdf"_s);
+        QVERIFY(ready.wait(10000));
+        QCOMPARE(view.state(), PdfPreviewView::State::Page);
+        QCOMPARE(view.pageCount(), 3);
+        const QImage page = view.pageImage();
+        QCOMPARE(page.deviceIndependentSize().toSize(),
+                 QSize(PdfPreviewView::kRenderSide, PdfPreviewView::kRenderSide / 2));
+        QCOMPARE(page.pixelColor(page.width() / 2, page.height() / 2), QColor(Qt::white));
+
+        QSignalSpy turned(&view, &PdfPreviewView::pageShown);
+        const auto wheel = [&view](int notches) {
+            QWheelEvent event(QPointF(5, 5), QPointF(5, 5), {}, {0, notches * 120}, Qt::NoButton,
+                              {}, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(&view, &event);
+        };
+        wheel(-1);
+        wheel(-1); // asked for while page 1 is drawn
+        QTRY_COMPARE(view.pageIndex(), 2);
+        wheel(5);
+        QTRY_COMPARE(view.pageIndex(), 0);
+        QCOMPARE(turned.last().first().toInt(), 0);
+    }
+
+    void unreadablePdfLeavesTheViewEmpty() {
+        PdfPreviewView view;
+        QSignalSpy ready(&view, &PdfPreviewView::ready);
+        view.configure(file(u"broken.pdf"_s, pdfBytes), u"application/pdf"_s);
+        QVERIFY(ready.wait(10000));
+        QCOMPARE(view.state(), PdfPreviewView::State::Unreadable);
+        QVERIFY(view.pageImage().isNull());
+    }
+
+    // A decoder's answer is taken only while it is wanted.
+    void deadlineTask_data() {
+        QTest::addColumn<bool>("answerInTime");
+        QTest::addColumn<bool>("taskGoneFirst");
+        QTest::addColumn<bool>("cancelledOnTheWay"); // after posting, before delivery
+        QTest::addColumn<bool>("answerTaken");
+        QTest::addColumn<bool>("timedOut");
+        QTest::newRow("in time") << true << false << false << true << false;
+        QTest::newRow("too late") << false << false << false << false << true;
+        QTest::newRow("task gone") << true << true << false << false << false;
+        QTest::newRow("cancelled on the way") << true << false << true << false << false;
+    }
+    void deadlineTask() {
+        QFETCH(bool, answerInTime);
+        QFETCH(bool, taskGoneFirst);
+        QFETCH(bool, cancelledOnTheWay);
+        QFETCH(bool, answerTaken);
+        QFETCH(bool, timedOut);
+        auto task = std::make_unique<DeadlineTask>(std::chrono::milliseconds(1000));
+        QSignalSpy timeouts(task.get(), &DeadlineTask::timedOut);
+        std::promise<void> go;
+        auto answered = std::make_shared<std::promise<void>>();
+        std::future<void> posted = answered->get_future();
+        bool taken = false;
+        task->start([released = go.get_future().share(), answered, &taken,
+                     &task](const WorkerChannel& channel) {
+            released.wait();
+            // As a preview does: the answer settles the task.
+            channel.post([&taken, &task] {
+                taken = true;
+                task->settle();
+            });
+            answered->set_value();
+        });
+        if (!answerInTime)
+            QVERIFY(timeouts.wait(5000));
+        if (taskGoneFirst)
+            task.reset();
+        go.set_value();
+        QCOMPARE(posted.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+        if (cancelledOnTheWay)
+            task->cancel();
+        // The answer has been posted; whatever it does is done once the queue is through.
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(taken, answerTaken);
+        if (task) {
+            // Past the limit: a settled task does not time out.
+            QTest::qWait(1200);
+            QCOMPARE(timeouts.size(), timedOut ? 1 : 0);
+        }
     }
 
     // A folder of empty files and hidden entries, which count for nothing: the
@@ -331,7 +560,7 @@ private Q_SLOTS:
             QFile(folder.toLocalFile() + u"/entry %1"_s.arg(i)).open(QIODevice::WriteOnly);
         QTest::newRow("folder listing") << folder;
         QTest::newRow("text view") << file(u"words.txt"_s, "many words here\n");
-        QTest::newRow("pdf view") << file(u"paper.pdf"_s, pdfBytes);
+        QTest::newRow("pdf view") << file(u"paper.pdf"_s, test::blankPdf(2));
         QTest::newRow("image") << file(u"big.png"_s, encodedImage(800, 800));
         QTest::newRow("card") << file(u"movie.mp4"_s, QByteArray(10, '\0'));
     }
@@ -343,6 +572,7 @@ private Q_SLOTS:
         vc.showFiles();
         vc.show();
         QVERIFY(QTest::qWaitForWindowExposed(&vc));
+        QTRY_VERIFY(previewSettled(vc.previewView));
         // Low in the pane, where the folder's listing is: the innermost widget there.
         const QPoint where(vc.previewContainer->width() / 2, vc.previewContainer->height() * 3 / 4);
         QWidget* target = vc.previewContainer->childAt(where);
@@ -351,6 +581,37 @@ private Q_SLOTS:
         QTRY_COMPARE(m_sandbox.recordedLaunches(test::viewerId).size(), 1);
         QCOMPARE(m_sandbox.recordedLaunches(test::viewerId).first(),
                  QList<QByteArray>{localPath(url)});
+    }
+
+    // Last, since the runaway PDF decoder keeps the PDF library for good.
+    // Files that keep a decoder busy for good or for long: the window's thread
+    // goes on answering, and the file card comes when the time is up.
+    void hostileFileGetsTheCardInTime_data() {
+        QTest::addColumn<QUrl>("url");
+        QTest::addColumn<bool>("card"); // else the animation, which comes in time
+        QTest::newRow("self-referencing PDF")
+            << file(u"loop.pdf"_s, test::selfReferencingPdf()) << true;
+        QTest::newRow("30000² PNG") << file(u"huge.png"_s, test::hugePng(30000)) << true;
+        QTest::newRow("animated 3000² GIF")
+            << file(u"big.gif"_s, test::animatedGif({3000, 3000}, 3, 10)) << false;
+    }
+    void hostileFileGetsTheCardInTime() {
+        QFETCH(QUrl, url);
+        QFETCH(bool, card);
+        MainViewController vc;
+        vc.resize(520, 420);
+        vc.show();
+        const test::StallMeter stalls;
+        vc.setupPreview(url);
+        QTRY_VERIFY_WITH_TIMEOUT(previewSettled(vc.previewView), 10000);
+        QVERIFY2(stalls.longestStallMs() < 1000,
+                 qPrintable(u"the window's thread stalled %1 ms"_s.arg(stalls.longestStallMs())));
+        const auto* shownCard = vc.previewView->findChild<FileCardView*>();
+        QCOMPARE(shownCard != nullptr, card);
+        if (card)
+            QCOMPARE(shownCard->nameText(), url.fileName());
+        else
+            QTRY_VERIFY(vc.previewView->findChild<ImagePreviewView*>()->isAnimated());
     }
 
 private:
@@ -364,11 +625,10 @@ private:
     }
     // The image the general preview shows for the file.
     static QImage shownImage(const QUrl& url, const QString& type) {
-        GeneralPreviewView view;
-        view.configure(url, type);
-        auto* image = qobject_cast<ImagePreviewView*>(view.content());
-        return view.kind() == GeneralPreviewView::Kind::Image && image ? image->currentImage()
-                                                                       : QImage();
+        const auto view = generalPreview(url, type);
+        auto* image = qobject_cast<ImagePreviewView*>(view->content());
+        return view->kind() == GeneralPreviewView::Kind::Image && image ? image->currentImage()
+                                                                        : QImage();
     }
 
     test::XdgSandbox& m_sandbox;
@@ -376,5 +636,6 @@ private:
     int m_files = 0;
 };
 
-MARVOLINE_TEST_MAIN(TestPreview)
+// The hostile cases leave their decoders running.
+MARVOLINE_TEST_MAIN_LEAVING_THREADS(TestPreview)
 #include "tst_preview.moc"

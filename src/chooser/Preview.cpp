@@ -1,5 +1,7 @@
 // The preview pane: which view shows the first file (folder summary, PDF
-// document or the general preview) and how it sits in the pane.
+// document or the general preview) and how it sits in the pane. Every view
+// reads and decodes its file off the window's thread and fits what it shows
+// into the pane whenever it paints, so nothing here waits for the file.
 #include "main/MainViewController.h"
 
 #include "platform/FilePaths.h"
@@ -8,7 +10,6 @@
 #include "views/GeneralPreviewView.h"
 #include "views/PdfPreviewView.h"
 
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <sys/stat.h>
@@ -52,7 +53,7 @@ void MainViewController::setupPreview(const QUrl& url) {
     } else if (const std::optional<QString> type = contentTypeIdentifier(url);
                isPdfDocument(url, type)) {
         auto* pdf = new PdfPreviewView;
-        pdf->load(path);
+        pdf->configure(url, type);
         view = pdf;
     } else {
         auto* general = new GeneralPreviewView;
@@ -70,18 +71,6 @@ void MainViewController::setupPreview(const QUrl& url) {
     DoubleClickForwarder::install(view);
     previewContainer->layout()->addWidget(view);
     previewView = view;
-
-    if (auto* pdf = qobject_cast<PdfPreviewView*>(view)) {
-        previewContainer->layout()->activate();
-        pdf->fitPage();
-        // Once more after the window's own layout has settled.
-        QTimer::singleShot(0, this, [this] {
-            if (auto* shown = qobject_cast<PdfPreviewView*>(previewView)) {
-                previewContainer->layout()->activate();
-                shown->fitPage();
-            }
-        });
-    }
 }
 
 } // namespace marvoline

@@ -3,6 +3,10 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
+#include <unistd.h>
+
 int main(int argc, char** argv) {
     // Serves what the chooser copied after it has ended; makes its own
     // application object.
@@ -22,6 +26,22 @@ int main(int argc, char** argv) {
     // application object is made.
     const marvoline::WindowActivation launchActivation =
         marvoline::WindowActivation::fromEnvironment();
-    QApplication app(argc, argv);
-    return marvoline::runApplication(app, argc, argv, launchActivation);
+    int status = 0;
+    {
+        QApplication app(argc, argv);
+        status = marvoline::runApplication(app, argc, argv, launchActivation);
+    }
+    // Previews are decoded on threads of their own (platform/DeadlineTask.h),
+    // and a decoder that never returns, on a hostile PDF say, is left running
+    // when its time is up. Nothing may wait for it, so the process ends here
+    // without running static destructors, which would join threads, tear
+    // down the libraries under a running decoder, or spin with it. Everything
+    // the user needs is done by now: stores written, the application object
+    // gone (it hands the clipboard to the clipboard manager on its way out).
+    // A helper process that could be killed would keep a runaway decoder from
+    // using a core while the window is up, too, but would cost a process
+    // start and a copy of every picture on each preview, and the chooser is
+    // up for seconds.
+    std::fflush(nullptr);
+    ::_exit(status);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/DeadlineTask.h"
+
 #include <QUrl>
 #include <QWidget>
 
@@ -7,35 +9,54 @@
 
 namespace marvoline {
 
+class ImagePreviewView;
+struct ImageFrame;
+
 // The preview of a file that is neither a folder nor a PDF document, by the
 // first of these that works: the image itself, the start of a text file, the
-// desktop's cached thumbnail, or a card describing the file.
+// desktop's cached thumbnail, or a card describing the file. The file is read
+// and decoded off the window's thread; the view stays empty until then, and
+// shows the card when that takes longer than the time limit.
 class GeneralPreviewView : public QWidget {
     Q_OBJECT
 
 public:
-    enum class Kind { Image, Text, Thumbnail, Card };
+    enum class Kind { Pending, Image, Text, Thumbnail, Card };
 
     // A text file is shown up to here, so that a huge log opens at once.
     static constexpr qint64 kTextPreviewBytes = 64 * 1024;
 
     explicit GeneralPreviewView(QWidget* parent = nullptr);
 
-    // Fills the view for the local file; contentType is its MIME type when
-    // known. Called once, right after the view is made.
-    void configure(const QUrl& url, const std::optional<QString>& contentType);
+    // Starts reading the local file; contentType is its MIME type when known.
+    // Called once, right after the view is made.
+    void configure(const QUrl& url, const std::optional<QString>& contentType,
+                   std::chrono::milliseconds timeLimit = kPreviewTimeLimit);
 
     Kind kind() const { return m_kind; }
-    // The widget that shows the file.
+    // The widget that shows the file; null while pending.
     QWidget* content() const { return m_content; }
 
-private:
-    void setContent(QWidget* content, Kind kind);
-    bool showImage(const QByteArray& path, Kind kind);
-    bool showText(const QByteArray& path);
+Q_SIGNALS:
+    // The view has its content: the file (the first frame of an animation) or
+    // the card.
+    void ready();
 
-    Kind m_kind = Kind::Card;
+private:
+    friend class GeneralPreviewReader;
+    void setContent(QWidget* content, Kind kind);
+    void showFirstFrame(const ImageFrame& frame, Kind kind);
+    void addFrame(const QImage& image, int delayMs);
+    void finishFrames(int loopCount);
+    void showText(const QString& text);
+    void showCard();
+
+    QUrl m_url;
+    std::optional<QString> m_contentType;
+    Kind m_kind = Kind::Pending;
     QWidget* m_content = nullptr;
+    ImagePreviewView* m_animation = nullptr;
+    DeadlineTask* m_task = nullptr;
 };
 
 } // namespace marvoline

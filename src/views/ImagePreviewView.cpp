@@ -1,54 +1,68 @@
 #include "views/ImagePreviewView.h"
 
-#include "platform/FileContents.h"
-
-#include <QFile>
-#include <QImageReader>
-#include <QMovie>
 #include <QPainter>
 
 namespace marvoline {
 
 ImagePreviewView::ImagePreviewView(QWidget* parent)
-    : QWidget(parent) {}
-
-bool ImagePreviewView::load(const QByteArray& path) {
-    std::unique_ptr<QFile> file = openRegularFile(path);
-    if (!file)
-        return false;
-    QImageReader reader(file.get());
-    reader.setAutoTransform(true);
-    if (!reader.canRead())
-        return false;
-    if (reader.supportsAnimation() && reader.imageCount() != 1 && startMovie(path))
-        return true;
-    const QSize size = reader.size();
-    if (size.isValid() && qMax(size.width(), size.height()) > kMaxDecodedSide)
-        reader.setScaledSize(size.scaled(kMaxDecodedSide, kMaxDecodedSide, Qt::KeepAspectRatio));
-    m_image = reader.read();
-    update();
-    return !m_image.isNull();
+    : QWidget(parent) {
+    m_frameTimer.setSingleShot(true);
+    connect(&m_frameTimer, &QTimer::timeout, this, &ImagePreviewView::showNextFrame);
 }
 
-bool ImagePreviewView::startMovie(const QByteArray& path) {
-    std::unique_ptr<QFile> file = openRegularFile(path);
-    if (!file)
-        return false;
-    auto* movie = new QMovie(this);
-    file->setParent(movie);
-    movie->setDevice(file.release());
-    if (!movie->isValid()) {
-        delete movie;
-        return false;
+void ImagePreviewView::setImage(const QImage& image) {
+    m_frameTimer.stop();
+    m_frames = {Frame{image, 0}};
+    m_current = 0;
+    m_allFramesIn = true;
+    m_waitingForFrame = false;
+    update();
+}
+
+void ImagePreviewView::addFrame(const QImage& image, int delayMs) {
+    m_frames.append(Frame{image, delayMs});
+    if (m_current < 0) {
+        m_current = 0;
+        m_frameTimer.start(delayMs);
+        update();
+        Q_EMIT frameShown(0);
+    } else if (m_waitingForFrame) {
+        m_waitingForFrame = false;
+        showNextFrame();
     }
-    m_movie = movie;
-    connect(m_movie, &QMovie::frameChanged, this, [this] { update(); });
-    m_movie->start();
-    return true;
+}
+
+void ImagePreviewView::finishFrames(int loopCount) {
+    m_allFramesIn = true;
+    m_loopsLeft = loopCount;
+    if (m_waitingForFrame) {
+        m_waitingForFrame = false;
+        showNextFrame();
+    }
+}
+
+void ImagePreviewView::showNextFrame() {
+    int next = m_current + 1;
+    if (next >= m_frames.size()) {
+        if (!m_allFramesIn) {
+            // Decoding is behind the clock: the next frame shows when it comes.
+            m_waitingForFrame = true;
+            return;
+        }
+        if (m_frames.size() < 2 || m_loopsLeft == 0)
+            return; // played out; the last frame stays
+        if (m_loopsLeft > 0)
+            --m_loopsLeft;
+        next = 0;
+    }
+    m_current = next;
+    m_frameTimer.start(m_frames.at(next).delayMs);
+    update();
+    Q_EMIT frameShown(next);
 }
 
 QImage ImagePreviewView::currentImage() const {
-    return m_movie ? m_movie->currentImage() : m_image;
+    return m_current >= 0 ? m_frames.at(m_current).image : QImage();
 }
 
 void ImagePreviewView::paintEvent(QPaintEvent*) {

@@ -1,41 +1,56 @@
 #pragma once
 
-#include <QByteArray>
 #include <QImage>
+#include <QList>
+#include <QTimer>
 #include <QWidget>
-
-class QMovie;
 
 namespace marvoline {
 
 // An image shown whole in the middle of the view, scaled down to fit and
-// never enlarged. Images with several frames play.
+// never enlarged. The pictures are decoded elsewhere and handed in: one for a
+// still image, frame by frame for an animation, which plays as its frames
+// arrive and loops once they are all in.
 class ImagePreviewView : public QWidget {
     Q_OBJECT
 
 public:
-    // Larger images are decoded at a reduced size: the preview never needs
-    // more, and a huge photo would otherwise take seconds and gigabytes.
-    static constexpr int kMaxDecodedSide = 2048;
-
     explicit ImagePreviewView(QWidget* parent = nullptr);
 
-    // Reads the image at the path, turned upright as its metadata says; false
-    // when it is not an image that can be read (the view then stays empty).
-    bool load(const QByteArray& path);
+    // Shows the still image.
+    void setImage(const QImage& image);
+    // Adds the animation's next frame, shown for delayMs; the first one shows
+    // at once.
+    void addFrame(const QImage& image, int delayMs);
+    // No more frames come; loopCount as QImageReader says (-1 forever, 0 once,
+    // n: n more times).
+    void finishFrames(int loopCount);
 
-    bool isAnimated() const { return m_movie != nullptr; }
+    bool isAnimated() const { return m_frames.size() > 1; }
     // The frame on show.
     QImage currentImage() const;
+    int currentFrame() const { return m_current; }
+
+Q_SIGNALS:
+    // Another frame of the animation is on show.
+    void frameShown(int index);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    bool startMovie(const QByteArray& path);
+    struct Frame {
+        QImage image;
+        int delayMs = 0;
+    };
+    void showNextFrame();
 
-    QImage m_image;
-    QMovie* m_movie = nullptr;
+    QList<Frame> m_frames;
+    int m_current = -1;
+    bool m_allFramesIn = false;
+    int m_loopsLeft = 0;
+    bool m_waitingForFrame = false;
+    QTimer m_frameTimer;
 };
 
 } // namespace marvoline

@@ -1,25 +1,70 @@
 #pragma once
 
-#include <QByteArray>
-#include <QPdfView>
+#include "platform/DeadlineTask.h"
+
+#include <QImage>
+#include <QUrl>
+#include <QWidget>
+
+#include <optional>
 
 namespace marvoline {
 
-// A PDF document, one page at a time, the page fitted into the view. The
-// document is read asynchronously; one that cannot be read leaves the view
-// empty. The module is loaded only when a PDF is shown.
-class PdfPreviewView : public QPdfView {
+// A PDF document, one page at a time, the page fitted into the view; the wheel
+// turns the pages. Pages are read and drawn off the window's thread, each time
+// from the file; the view shows only the finished picture. A document that
+// cannot be read leaves the view empty; one that is not drawn within the time
+// limit gets the file card instead.
+class PdfPreviewView : public QWidget {
     Q_OBJECT
 
 public:
-    explicit PdfPreviewView(QWidget* parent = nullptr);
-    ~PdfPreviewView() override;
+    enum class State { Pending, Page, Unreadable, Card };
 
-    // Starts reading the document at the raw path.
-    void load(const QByteArray& path);
-    // Fits the page into the view at the size it has now. The view refits on
-    // every resize by itself.
-    void fitPage();
+    // The longer side of a drawn page, in device-independent pixels: enough
+    // for the pane at any size the window takes.
+    static constexpr int kRenderSide = 1280;
+
+    explicit PdfPreviewView(QWidget* parent = nullptr);
+
+    // Starts drawing the document's first page. Called once, right after the
+    // view is made; contentType is the file's MIME type, for the card.
+    void configure(const QUrl& url, const std::optional<QString>& contentType,
+                   std::chrono::milliseconds timeLimit = kPreviewTimeLimit);
+    // Turns to the page (counted from 0); the last one asked for wins.
+    void showPage(int index);
+
+    State state() const { return m_state; }
+    int pageIndex() const { return m_pageIndex; }
+    int pageCount() const { return m_pageCount; }
+    QImage pageImage() const { return m_page; }
+
+Q_SIGNALS:
+    // The first page, the card, or the news that the document cannot be read
+    // is on show.
+    void ready();
+    // Another page is on show.
+    void pageShown(int index);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    void render(int index);
+    void takePage(int index, const QImage& image, int pageCount);
+    void showCard();
+
+    QUrl m_url;
+    std::optional<QString> m_contentType;
+    std::chrono::milliseconds m_timeLimit = kPreviewTimeLimit;
+    State m_state = State::Pending;
+    QImage m_page;
+    int m_pageIndex = 0;
+    int m_pageCount = 0;
+    int m_wantedPage = 0;
+    int m_wheelAngle = 0;
+    DeadlineTask* m_task = nullptr; // the page being drawn
 };
 
 } // namespace marvoline
