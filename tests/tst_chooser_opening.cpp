@@ -12,6 +12,7 @@
 #include "platform/FilePaths.h"
 #include "platform/PreferencesStore.h"
 #include "views/ApplicationPickerDialog.h"
+#include "views/MenuButton.h"
 
 #include <QCheckBox>
 #include <QDialog>

@@ -222,7 +222,8 @@ private Q_SLOTS:
         QVERIFY(placed);
         QVERIFY(window.screen()->availableGeometry().contains(*placed));
         // Decided before the first frame.
-        for (const QToolButton* button : {vc->ruleButton, vc->laterPopUp, vc->shareButton}) {
+        const QList<const QToolButton*> named = {vc->ruleButton, vc->laterPopUp, vc->shareButton};
+        for (const QToolButton* button : named) {
             QCOMPARE(button->toolButtonStyle() == Qt::ToolButtonIconOnly, compact);
             QCOMPARE(button->toolTip() == button->text(), compact);
         }

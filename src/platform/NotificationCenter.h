@@ -45,6 +45,15 @@ private:
 // string, or the path's bytes when they are not UTF-8.
 inline const QString reminderFilePathKey = QStringLiteral("filePath");
 
+// The path held under reminderFilePathKey, as bytes; empty for anything else.
+inline QByteArray reminderPathBytes(const QVariant& value) {
+    if (value.typeId() == QMetaType::QByteArray)
+        return value.toByteArray();
+    if (value.typeId() == QMetaType::QString)
+        return value.toString().toUtf8();
+    return {};
+}
+
 // What a notification shows, and the user information that comes back
 // unchanged with the user's answer.
 struct NotificationContent {

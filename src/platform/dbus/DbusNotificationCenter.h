@@ -41,12 +41,15 @@ public:
 
     const ReminderStore& store() const { return m_store; }
 
+    // Starts the agent detached, with its streams on the null device and the
+    // root folder as its working folder; false when it could not be started.
+    static bool startAgent(const QStringList& agentCommand);
+
 private:
     void askBus(const QString& method, const QVariantList& arguments,
                 std::function<void(const QVariant& answer)> done);
     static bool addToStore(const ReminderStore& store, const QStringList& agentCommand,
                            const QList<NotificationRequest>& requests);
-    static bool startAgent(const QStringList& agentCommand);
 
     QDBusConnection m_connection;
     ReminderStore m_store;

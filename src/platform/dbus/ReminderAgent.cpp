@@ -29,14 +29,6 @@ constexpr uint alreadyOwner = 4;
 // Notify's expire_timeout: shown until the user answers or dismisses it.
 constexpr qint32 neverExpires = 0;
 
-QByteArray pathBytes(const QVariant& value) {
-    if (value.typeId() == QMetaType::QByteArray)
-        return value.toByteArray();
-    if (value.typeId() == QMetaType::QString)
-        return value.toString().toUtf8();
-    return {};
-}
-
 // The file's name and its folder, for display only.
 QString displayName(const QByteArray& path) {
     return QFile::decodeName(path.mid(path.lastIndexOf('/') + 1));
@@ -210,7 +202,7 @@ void ReminderAgent::check() {
 
 void ReminderAgent::post(const StoredReminder& reminder) {
     m_posted.insert(reminder.identifier);
-    const QByteArray path = pathBytes(reminder.userInfo.value(reminderFilePathKey));
+    const QByteArray path = reminderPathBytes(reminder.userInfo.value(reminderFilePathKey));
     const QString name = path.isEmpty() ? reminder.body : displayName(path);
     const QString folder = path.isEmpty() ? QString() : displayFolder(path);
 

@@ -1,13 +1,11 @@
 #include "platform/dbus/ReminderAgentLauncher.h"
 
+#include "platform/dbus/DbusNotificationCenter.h"
 #include "platform/dbus/ReminderAgent.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <QDir>
-#include <QLoggingCategory>
-#include <QProcess>
 
 #include <thread>
 
@@ -15,24 +13,13 @@ namespace marvoline {
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcAgentLauncher, "marvoline.reminders", QtWarningMsg)
-
 void startAgentIfNeeded(const ReminderStore& store, const QStringList& agentCommand) {
     // The store may sit behind a slow disk or a foreign lock. A plain thread,
     // not the pool, which the application waits for when it ends.
     std::thread([store, agentCommand] {
         if (store.reminders().isEmpty())
             return;
-        QProcess agent;
-        agent.setProgram(agentCommand.first());
-        agent.setArguments(agentCommand.mid(1));
-        agent.setStandardInputFile(QProcess::nullDevice());
-        agent.setStandardOutputFile(QProcess::nullDevice());
-        agent.setStandardErrorFile(QProcess::nullDevice());
-        // Not the chooser's folder: the agent may outlive a removable disk's mount.
-        agent.setWorkingDirectory(QDir::rootPath());
-        if (!agent.startDetached())
-            qCWarning(lcAgentLauncher) << "could not start the reminder agent" << agentCommand;
+        DbusNotificationCenter::startAgent(agentCommand);
     }).detach();
 }
 

@@ -23,14 +23,6 @@ Q_LOGGING_CATEGORY(lcHandOver, "marvoline.reminders", QtWarningMsg)
 
 constexpr int reportTimeoutMs = 5000;
 
-QByteArray pathBytes(const QVariant& value) {
-    if (value.typeId() == QMetaType::QByteArray)
-        return value.toByteArray();
-    if (value.typeId() == QMetaType::QString)
-        return value.toString().toUtf8();
-    return {};
-}
-
 } // namespace
 
 ReminderHandOver::ReminderHandOver(const QDBusConnection& connection, QStringList chooserCommand,
@@ -43,7 +35,7 @@ ReminderHandOver::~ReminderHandOver() = default;
 
 QStringList ReminderHandOver::responseArguments(const QVariantMap& userInfo,
                                                 const QString& identifier) {
-    const QByteArray path = pathBytes(userInfo.value(reminderFilePathKey));
+    const QByteArray path = reminderPathBytes(userInfo.value(reminderFilePathKey));
     if (path.isEmpty() || path.contains('\0') || identifier.isEmpty())
         return {};
     // A file URI keeps every byte of the name in ASCII.
