@@ -154,7 +154,8 @@ private Q_SLOTS:
         QCOMPARE(usesOf(openerUrl), usesBefore + 1);
     }
 
-    // Every way out that opens the files switches the default first, when the box is ticked.
+    // Every way out that opens the files switches the default, when the box is ticked; the
+    // switch is made off the window's thread and the chooser ends only once it is in place.
     void setDefaultSwitchMadeBeforeLaunch_data() {
         QTest::addColumn<QString>("way");
         QTest::addColumn<QString>("opener");
@@ -167,23 +168,24 @@ private Q_SLOTS:
         const auto vc = showing({m_sandbox.writeFile(u"switch.md"_s, "x")});
         vc->setDefaultButton->setChecked(true);
         QSignalSpy terminate(vc.get(), &MainViewController::terminateRequested);
-        // Right after the choice, before the launch has finished, the switch is in place.
         if (way == u"tile") {
             QTest::mouseClick(tiles(*vc).at(1), Qt::LeftButton);
         } else {
             vc->onAddAppTapped();
-            auto* filter = vc->findChild<ApplicationPickerDialog*>()->findChild<QLineEdit*>();
+            auto* picker = vc->findChild<ApplicationPickerDialog*>();
+            QTRY_VERIFY(!picker->isLoading());
+            auto* filter = picker->findChild<QLineEdit*>();
             QTest::keyClicks(filter, u"Scrib"_s);
             QTest::keyClick(filter, Qt::Key_Return);
         }
         QVERIFY(vc->isLaunchInFlight() || terminate.size() == 1);
+        QTRY_COMPARE(terminate.size(), 1);
         // The default before is remembered, and GIO sees the chooser as the new one.
         QCOMPARE(PreferencesStore::standard()
                      .value(MainViewController::previousDefaultKeyPrefix + u"text/markdown"_s)
                      .toString(),
                  m_sandbox.appUrl(viewerId).path());
         QCOMPARE(m_sandbox.gioDefault(u"text/markdown"_s), AppRegistry::ownIdentifier());
-        QTRY_COMPARE(terminate.size(), 1);
         QTRY_COMPARE(m_sandbox.recordedLaunches(opener).size(), 1);
     }
 

@@ -502,10 +502,10 @@ private Q_SLOTS:
         if (control == u"rule") {
             c.vc->ruleButton->click();
         } else {
-            QToolButton* button = control == u"later" ? c.vc->laterPopUp : c.vc->copyPopUp;
-            button->menu()->popup(button->mapToGlobal(QPoint(0, button->height())));
-            QVERIFY(button->menu()->isVisible());
-            button->menu()->close();
+            MenuButton* button = control == u"later" ? c.vc->laterPopUp : c.vc->copyPopUp;
+            button->popUpMenu()->popup(button->mapToGlobal(QPoint(0, button->height())));
+            QVERIFY(button->popUpMenu()->isVisible());
+            button->popUpMenu()->close();
         }
         QVERIFY(c.vc->isTimerPaused);
         // Paused for good: however long it ticks on, nothing opens.

@@ -121,7 +121,11 @@ private Q_SLOTS:
         QCOMPARE(tiles(*vc).size(), 2);
         if (onWayland())
             return; // where the window goes is the compositor's
-        QCOMPARE(first.inside->topLeft(), window->geometry().topLeft());
+        // Qt may paint the first frame before it has read where the window manager put the
+        // inside of the frame it asked for: then it still holds the frame's own corner.
+        QVERIFY2(first.inside->topLeft() == window->geometry().topLeft() ||
+                     first.inside->topLeft() == window->frameGeometry().topLeft(),
+                 qPrintable(QDebug::toString(window->frameGeometry())));
         const QRect available = window->screen()->availableGeometry();
         QVERIFY2(available.contains(window->frameGeometry()),
                  qPrintable(

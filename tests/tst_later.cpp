@@ -372,28 +372,6 @@ private Q_SLOTS:
         QCOMPARE(paths, expected);
     }
 
-    // The custom delay dialog leaves the window running; when files arrive
-    // before it is confirmed, those are the ones reminded of.
-    void customDelayTakesTheFilesOnShowAtConfirm() {
-        useCenter(Center::Granting);
-        const QUrl first = m_sandbox.writeFile(u"later/first.txt"_s, "1");
-        const QUrl next = m_sandbox.writeFile(u"later/next.txt"_s, "2");
-        MainViewController vc;
-        vc.configure({first});
-        vc.show();
-        QSignalSpy terminate(&vc, &MainViewController::terminateRequested);
-        vc.onLaterItemSelected(vc.laterPopUp->popUpMenu()->actions().at(8));
-        QVERIFY(customDialog(vc));
-        vc.configure({next});
-        vc.showFiles();
-        answerDialog(vc, u"45"_s, QDialogButtonBox::AcceptRole);
-        QTRY_COMPARE(terminate.size(), 1);
-        QCOMPARE(stored().size(), 1);
-        QCOMPARE(stored().first().userInfo.value(u"filePath"_s).toString().toUtf8(),
-                 localPath(next));
-        QTRY_VERIFY(!vc.window()->findChild<QDialog*>(u"customTimerPicker"_s));
-    }
-
     // While the files are being handed to an application that answers late,
     // Later (a menu delay or the custom one) puts nothing away, and the
     // chooser ends only once the application has the files.
