@@ -307,5 +307,43 @@
         <source>No applications are installed</source>
         <translation>No applications are installed</translation>
     </message>
+    <message id="ui.eachDefault">
+        <source>Each with its own default</source>
+        <translation>Each with its own default</translation>
+    </message>
+    <message id="ui.eachDefault.description">
+        <source>Opens every file with the default application of its type</source>
+        <translation>Opens every file with the default application of its type</translation>
+    </message>
+    <message id="ui.eachDefault.unknownType">
+        <source>files of an unknown type</source>
+        <translation>files of an unknown type</translation>
+    </message>
+    <message id="ui.eachDefault.noDefault">
+        <source>No application opens %1 by default; those files stay here.</source>
+        <translation>No application opens %1 by default; those files stay here.</translation>
+    </message>
+    <message id="ui.listSeparator">
+        <source>, </source>
+        <translation>, </translation>
+    </message>
+    <message id="ui.summary.files" numerus="yes">
+        <source>%n files</source>
+        <translation>
+            <numerusform>%n file</numerusform>
+            <numerusform>%n files</numerusform>
+        </translation>
+    </message>
+    <message id="ui.summary.types" numerus="yes">
+        <source>%n types</source>
+        <translation>
+            <numerusform>%n type</numerusform>
+            <numerusform>%n types</numerusform>
+        </translation>
+    </message>
+    <message id="ui.summary">
+        <source>%1, %2</source>
+        <translation>%1, %2</translation>
+    </message>
 </context>
 </TS>

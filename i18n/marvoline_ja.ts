@@ -307,5 +307,41 @@
         <source>No applications are installed</source>
         <translation>アプリケーションがインストールされていません</translation>
     </message>
+    <message id="ui.eachDefault">
+        <source>Each with its own default</source>
+        <translation>それぞれの既定のアプリ</translation>
+    </message>
+    <message id="ui.eachDefault.description">
+        <source>Opens every file with the default application of its type</source>
+        <translation>各ファイルをその種類の既定のアプリで開きます</translation>
+    </message>
+    <message id="ui.eachDefault.unknownType">
+        <source>files of an unknown type</source>
+        <translation>種類のわからないファイル</translation>
+    </message>
+    <message id="ui.eachDefault.noDefault">
+        <source>No application opens %1 by default; those files stay here.</source>
+        <translation>%1を既定で開くアプリはありません。それらのファイルはここに残ります。</translation>
+    </message>
+    <message id="ui.listSeparator">
+        <source>, </source>
+        <translation>、</translation>
+    </message>
+    <message id="ui.summary.files" numerus="yes">
+        <source>%n files</source>
+        <translation>
+            <numerusform>%n 個のファイル</numerusform>
+        </translation>
+    </message>
+    <message id="ui.summary.types" numerus="yes">
+        <source>%n types</source>
+        <translation>
+            <numerusform>%n 種類</numerusform>
+        </translation>
+    </message>
+    <message id="ui.summary">
+        <source>%1, %2</source>
+        <translation>%1、%2</translation>
+    </message>
 </context>
 </TS>

@@ -6,7 +6,10 @@
   //% English text in a comment before it (since the previous call);
 - that text matches the English column of the key's row;
 - every key used has a row, and every row has English and a Japanese
-  translation (a Japanese text equal to the English one counts as missing).
+  translation (a Japanese text equal to the English one counts as missing);
+- a text with a count (qtTrId("key", n), "%n" in it) has its plural forms
+  separated by " | ": English "%n file | %n files", Japanese one form; its
+  //% text is the English cell as it stands.
 
     scripts/make-ts.py            write the .ts files, then report problems
     scripts/make-ts.py --check    write nothing; also report .ts files that
@@ -90,6 +93,14 @@ for lang, col, code in (("en", 0, "en_US"), ("ja", 1, "ja_JP")):
     out = ['<?xml version="1.0" encoding="utf-8"?>', "<!DOCTYPE TS>",
            f'<TS version="2.1" language="{code}">', "<context>", "    <name></name>"]
     for key, texts in rows.items():
+        forms = texts[col].split(" | ")
+        if " | " in texts[0]:
+            out += [f'    <message id="{key}" numerus="yes">',
+                    f"        <source>{escape(texts[0].split(' | ')[-1])}</source>",
+                    "        <translation>"]
+            out += [f"            <numerusform>{escape(form)}</numerusform>" for form in forms]
+            out += ["        </translation>", "    </message>"]
+            continue
         out += [f'    <message id="{key}">', f"        <source>{escape(texts[0])}</source>",
                 f"        <translation>{escape(texts[col])}</translation>", "    </message>"]
     out += ["</context>", "</TS>", ""]

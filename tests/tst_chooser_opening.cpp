@@ -41,16 +41,6 @@ namespace {
 const QString slowId = u"org.example.Slow.desktop"_s;
 const QString pickedId = u"org.example.Picked.desktop"_s;
 
-// The uses counted so far, once the counts asked for are written.
-qint64 usesOf(const QUrl& app) {
-    PreferencesStore::waitForBackgroundWrites(std::chrono::seconds(30));
-    return PreferencesStore::standard()
-        .value(MainViewController::appUsageKey)
-        .toObject()
-        .value(app.path())
-        .toInteger();
-}
-
 // The picker's rows on show; one that cannot be chosen in brackets.
 QStringList shownRows(const ApplicationPickerDialog& picker) {
     const auto* list = picker.findChild<QListWidget*>(u"applications"_s);

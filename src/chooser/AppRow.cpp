@@ -74,8 +74,9 @@ void MainViewController::populateAppButtons(const QList<AppCandidate>& apps, con
         delete item;
     }
     trailingButton = nullptr;
+    eachTile = nullptr;
 
-    const int n = tilesThatFit(rowWidth(), int(apps.size()));
+    const int n = tilesThatFit(applicationsWidth(), int(apps.size()));
     overflowApps = apps.mid(n);
 
     defaultAppButton = nullptr;
@@ -119,6 +120,9 @@ void MainViewController::populateAppButtons(const QList<AppCandidate>& apps, con
             }
         }
     }
+
+    if (showsMixedTypes())
+        addEachTile();
 
     if (!overflowApps.isEmpty()) {
         trailingButton = new QToolButton;
@@ -221,6 +225,12 @@ QMenu* MainViewController::onOverflowTapped(QToolButton* sender, bool popUp) {
         if (candidate.icon)
             item->setIcon(QIcon(marvoline::resize(*candidate.icon, QSize(16, 16))));
         connect(item, &QAction::triggered, this, [this, item] { onOverflowAppSelected(item); });
+    }
+    if (showsMixedTypes()) {
+        menu->addSeparator();
+        //% "Each with its own default"
+        QAction* each = menu->addAction(qtTrId("ui.eachDefault"));
+        connect(each, &QAction::triggered, this, &MainViewController::openEachWithItsDefault);
     }
     menu->addSeparator();
     //% "Other…"

@@ -54,7 +54,12 @@ void MainViewController::showFiles() {
     messageLabel->clear();
     messageLabel->setVisible(false);
 
+    fileTypes.clear();
+    for (const QUrl& file : std::as_const(fileURLs))
+        fileTypes.append(contentTypeIdentifier(file));
+
     setupPreview(first);
+    updateSelectionSummary();
 
     const QList<AppCandidate> candidates = loadAppCandidates(first);
     populateAppButtons(candidates, first);
@@ -65,7 +70,7 @@ void MainViewController::showFiles() {
     // many tiles fitted already.
     QTimer::singleShot(0, this, [this, first] {
         const auto total = int(allAppCandidates.size());
-        if (total > 0 && tilesThatFit(rowWidth(), total) != total - overflowApps.size())
+        if (total > 0 && tilesThatFit(applicationsWidth(), total) != total - overflowApps.size())
             populateAppButtons(allAppCandidates, first);
     });
 

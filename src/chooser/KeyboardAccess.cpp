@@ -65,6 +65,7 @@ MainViewController::RowFocus MainViewController::rowFocus() const {
         tile && tile->parentWidget() == appStackView)
         focus.tileApp = tile->appURL;
     focus.trailingButton = focused == trailingButton;
+    focus.eachTile = eachTile && focused == eachTile;
     focus.stopButton = stopTimerButton && focused == stopTimerButton;
     return focus;
 }
@@ -81,6 +82,8 @@ void MainViewController::restoreRowFocus(const RowFocus& focus) {
             target = trailingButton;
     } else if (focus.stopButton && stopTimerButton && !stopTimerButton->isStopped()) {
         target = stopTimerButton;
+    } else if (focus.eachTile && eachTile) {
+        target = eachTile;
     } else if (focus.trailingButton) {
         target = trailingButton;
     }

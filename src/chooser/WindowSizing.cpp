@@ -144,7 +144,9 @@ QRect MainViewController::windowWillUseStandardFrame(const QWidget* window,
     const QScreen* screen = window->screen();
     const QRect visible =
         screen ? screen->availableGeometry() - decorationMargins(window) : defaultFrame;
-    return zoomFrame(allAppCandidates.size(), current, defaultFrame, visible);
+    // The tile that opens each file with its own default takes a place too.
+    const qsizetype tiles = allAppCandidates.size() + (showsMixedTypes() ? 1 : 0);
+    return zoomFrame(tiles, current, defaultFrame, visible);
 }
 
 bool MainViewController::zoomInsteadOfMaximizing(QWidget* window,

@@ -86,6 +86,8 @@ bool MainViewController::eventFilter(QObject* watched, QEvent* event) {
         keepRoomForOptionsRow();
         return false;
     }
+    if (watched == previewContainer && event->type() == QEvent::Resize)
+        placeSelectionSummary();
     if (watched == previewContainer && event->type() == QEvent::MouseButtonDblClick) {
         onPreviewDoubleClick();
         return false;

@@ -74,6 +74,24 @@ std::optional<QUrl> MainViewController::initialDefaultApp(const QUrl& fileURL,
     return systemDefault;
 }
 
+std::optional<QUrl> MainViewController::typeDefaultApp(const QUrl& fileURL) const {
+    // As the row decides it: the registry's applications without the chooser,
+    // the registry's default unless that is the chooser, in which case the
+    // remembered previous default, then the fallback among the others.
+    AppRegistry& registry = platform::registry();
+    QList<QUrl> offered;
+    for (const QUrl& app : registry.applicationsForFile(fileURL)) {
+        const std::optional<AppBundleInfo> info = registry.bundleInfo(app);
+        if (info && !AppRegistry::startsTheChooser(*info) && !containsApplication(offered, app))
+            offered.append(app);
+    }
+    const std::optional<QUrl> initial = initialDefaultApp(fileURL, offered);
+    // One that is not loadable would fail to start; the row leaves it out too.
+    if (initial && registry.bundleIdentifier(*initial))
+        return initial;
+    return fallbackDefaultApp(fileURL, offered);
+}
+
 std::optional<QUrl> MainViewController::finalDefaultApp(const QUrl& fileURL,
                                                         const std::optional<QUrl>& initial,
                                                         const QList<QUrl>& list) const {

@@ -41,6 +41,7 @@ class WindowDragHandleView;
 //   chooser/WindowWatch.cpp      window moves, resizes, full screen
 //   chooser/Opening.cpp          openWith, preview double click, close
 //   chooser/AppRow.cpp           populateAppButtons and the overflow menu
+//   chooser/EachWithDefault.cpp  files of several types, each opened by its type's default
 //   chooser/Countdown.cpp        startTimer, tick, pauseTimer
 //   chooser/LaterMenu.cpp        the Later menu and the custom delay dialog
 //   chooser/Reminders.cpp        scheduling the reminder of the Later menu
@@ -118,6 +119,9 @@ public:
     std::optional<QUrl> initialDefaultApp(const QUrl& fileURL, const QList<QUrl>& apps) const;
     std::optional<QUrl> finalDefaultApp(const QUrl& fileURL, const std::optional<QUrl>& initial,
                                         const QList<QUrl>& list) const;
+    // The application the row would mark as the default were the file the
+    // first on show; absent when no application opens its type.
+    std::optional<QUrl> typeDefaultApp(const QUrl& fileURL) const;
 
     // Asks for the switch on the preferences writer thread, after the store
     // writes asked for before; a switch that fails is said in the message line
@@ -145,6 +149,15 @@ public:
     void onPreviewDoubleClick();
     void onCloseTapped();
     bool isLaunchInFlight() const { return launchInFlight; }
+
+    // ---- files of several types ---------------------------------------------
+    // Whether the files on show are of more than one type.
+    bool showsMixedTypes() const;
+    // Opens every file with its type's default application, one launch per
+    // application, each use counted. Files of a type that no application
+    // opens stay on show, and the message line names the type; the chooser
+    // ends once every file went to an application.
+    void openEachWithItsDefault();
 
     // ---- app row ------------------------------------------------------------
     void populateAppButtons(const QList<AppCandidate>& apps, const QUrl& fileURL);
@@ -233,6 +246,12 @@ public:
     QToolButton* closeButton = nullptr;
     QToolButton* trailingButton = nullptr; // "⋯" or add-application
     QLabel* messageLabel = nullptr;        // shows a failed launch
+    // The tile that opens each file with its own type's default.
+    QPointer<AppIconButton> eachTile;
+    // Over the preview's corner: how many files and types are on show.
+    QLabel* selectionSummary = nullptr;
+    // The types of the files on show, in their order; read by showFiles().
+    QList<std::optional<QString>> fileTypes;
 
 Q_SIGNALS:
     // The chooser is done: the application should end.
@@ -244,6 +263,8 @@ Q_SIGNALS:
     void launchFailed(const QString& message);
     // A text or image copy has put its content on the clipboard.
     void copied();
+    // Some of the files went to applications; these stay on show.
+    void filesKept(const QList<QUrl>& files);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -284,6 +305,14 @@ private:
     bool handleWindowEvent(QWidget* window, QEvent* event);
     void rebuildRowForNewWidth();
     void showLaunchFailure(const QUrl& appURL, const QString& error);
+    // The tile of openEachWithItsDefault(), at the end of the row.
+    void addEachTile();
+    // Once every launch of openEachWithItsDefault() has answered.
+    void keepUnopenedFiles(const QList<QUrl>& kept, const QString& message, const QString& detail);
+    // The row's width less the room the each-with-its-default tile takes.
+    double applicationsWidth() const;
+    void updateSelectionSummary();
+    void placeSelectionSummary();
     // Reminds of the files on show at the trigger, then leaves; refused while
     // a launch is in flight.
     void remindLaterAndLeave(const std::optional<NotificationTrigger>& trigger);
@@ -299,6 +328,7 @@ private:
     struct RowFocus {
         std::optional<QUrl> tileApp; // the focused tile's application
         bool trailingButton = false;
+        bool eachTile = false;
         bool stopButton = false;
     };
     void installKeyboardShortcuts();

@@ -71,6 +71,13 @@ void AppDelegate::showWindow() {
     connect(controller, &MainViewController::terminateRequested, this, &AppDelegate::terminate);
     connect(controller, &MainViewController::launchStarted, this, &AppDelegate::launchStarted);
     connect(controller, &MainViewController::launchFailed, this, &AppDelegate::launchFailed);
+    // Some files went to their applications: the title counts those that stayed.
+    connect(controller, &MainViewController::filesKept, w, [w](const QList<QUrl>& kept) {
+        if (kept.isEmpty())
+            return;
+        w->setWindowTitle(escapedWindowTitle(windowTitle(kept)));
+        w->setWindowFilePath(QFile::decodeName(localPath(kept.first())));
+    });
 
     const QList<QUrl> urls = pendingURLs;
     const bool skip = pendingSkipTimer;

@@ -1,5 +1,8 @@
 #include "support/Chooser.h"
 
+#include "platform/PreferencesStore.h"
+
+#include <QJsonObject>
 #include <QPixmap>
 #include <QTest>
 #include <QTimer>
@@ -21,6 +24,15 @@ QList<AppCandidate> candidates(int count, int defaultIndex) {
 
 QList<AppIconButton*> tiles(const MainViewController& vc) {
     return vc.appStackView->findChildren<AppIconButton*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+qint64 usesOf(const QUrl& app) {
+    PreferencesStore::waitForBackgroundWrites(std::chrono::seconds(30));
+    return PreferencesStore::standard()
+        .value(MainViewController::appUsageKey)
+        .toObject()
+        .value(app.path())
+        .toInteger();
 }
 
 std::unique_ptr<MainViewController> showing(const QList<QUrl>& files, bool openAsContext,

@@ -16,6 +16,9 @@ QList<AppCandidate> candidates(int count, int defaultIndex = 0);
 // The application tiles of the row, left to right.
 QList<AppIconButton*> tiles(const MainViewController& vc);
 
+// The uses of the application counted so far, once the counts asked for are written.
+qint64 usesOf(const QUrl& app);
+
 // A chooser that was given the files and shows them, as the shell does.
 std::unique_ptr<MainViewController> showing(const QList<QUrl>& files, bool openAsContext = true,
                                             bool skipTimer = false);
