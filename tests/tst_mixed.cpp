@@ -10,12 +10,19 @@
 #include "platform/PreferencesStore.h"
 
 #include <QJsonObject>
+#include <QLabel>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QToolButton>
 
 using namespace marvoline;
 using namespace Qt::StringLiterals;
 using namespace marvoline::test;
 
 namespace {
+
+// Each application that gets files, with the one launch it gets.
+using Launches = QMap<QString, QStringList>;
 
 const QByteArray pdfBytes = "%PDF-1.4\n%\xe2\xe3\xcf\xd3\n";
 const QByteArray pngBytes = "\x89PNG\r\n\x1a\n\0\0\0\rIHDR"_ba;
@@ -129,31 +136,28 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<bool>("fromMenu");
         // application -> its one launch; empty: no tile at all.
-        QTest::addColumn<QMap<QString, QStringList>>("launches");
+        QTest::addColumn<Launches>("launches");
         const QStringList three{u"a.pdf"_s, u"b.png"_s, u"c.pdf"_s};
         QTest::newRow("one application for two types")
-            << editorId << false << three << false << QMap<QString, QStringList>{{editorId, three}};
+            << editorId << false << three << false << Launches{{editorId, three}};
         QTest::newRow("the same from the overflow menu")
             << editorId << false << three << true
-            << QMap<QString, QStringList>{{readerId, {u"a.pdf"_s, u"c.pdf"_s}},
-                                          {editorId, {u"b.png"_s}}};
+            << Launches{{readerId, {u"a.pdf"_s, u"c.pdf"_s}}, {editorId, {u"b.png"_s}}};
         QTest::newRow("chooser is the default, the previous one remembered")
             << AppRegistry::ownIdentifier() << true << three << false
-            << QMap<QString, QStringList>{{readerId, {u"a.pdf"_s, u"c.pdf"_s}},
-                                          {editorId, {u"b.png"_s}}};
+            << Launches{{readerId, {u"a.pdf"_s, u"c.pdf"_s}}, {editorId, {u"b.png"_s}}};
         QTest::newRow("chooser is the default, nothing remembered")
             << AppRegistry::ownIdentifier() << false << three << false
-            << QMap<QString, QStringList>{{readerId, {u"a.pdf"_s, u"c.pdf"_s}},
-                                          {viewerId, {u"b.png"_s}}};
-        QTest::newRow("one type only") << viewerId << false << QStringList{u"a.pdf"_s, u"b.pdf"_s}
-                                       << false << QMap<QString, QStringList>{};
+            << Launches{{readerId, {u"a.pdf"_s, u"c.pdf"_s}}, {viewerId, {u"b.png"_s}}};
+        QTest::newRow("one type only")
+            << viewerId << false << QStringList{u"a.pdf"_s, u"b.pdf"_s} << false << Launches{};
     }
     void grouping() {
         QFETCH(QString, pngDefault);
         QFETCH(bool, rememberEditor);
         QFETCH(QStringList, names);
         QFETCH(bool, fromMenu);
-        QFETCH(QMap<QString, QStringList>, launches);
+        QFETCH(Launches, launches);
         // The PDF default is the reader, or the editor where it is the PNG default too.
         m_sandbox.writeDefaults(
             {{u"application/pdf"_s, pngDefault == editorId ? editorId : readerId},

@@ -20,6 +20,7 @@
 #include <QTextDocument>
 
 #include <memory>
+#include <utility>
 
 namespace marvoline {
 
@@ -68,8 +69,11 @@ void MainViewController::addEachTile() {
     tile->configure(
         QIcon::fromTheme(QStringLiteral("document-open"), symbolIcon(QStringLiteral("doc.on.doc"))),
         qtTrId("ui.eachDefault"), std::nullopt, false);
+    // It opens no one application: named as it reads, not "Open with …".
+    tile->setAccessibleName(tile->title());
     //% "Opens every file with the default application of its type"
     tile->setAccessibleDescription(qtTrId("ui.eachDefault.description"));
+    tile->setToolTip(tile->accessibleDescription());
     QPointer<MainViewController> self(this);
     tile->onClick = [self] {
         if (self)
