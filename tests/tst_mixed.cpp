@@ -9,6 +9,7 @@
 #include "platform/Platform.h"
 #include "platform/PreferencesStore.h"
 
+#include <QDir>
 #include <QJsonObject>
 #include <QLabel>
 #include <QMenu>
@@ -53,8 +54,14 @@ public:
         m_sandbox.addApp(editorId, u"Editor"_s, {u"application/pdf"_s, u"image/png"_s});
         m_sandbox.addApp(AppRegistry::ownIdentifier(), u"Marvoline"_s,
                          {u"application/pdf"_s, u"image/png"_s});
+        // More PDF applications than a row has room for.
+        QStringList pdfApps{readerId, editorId, AppRegistry::ownIdentifier()};
+        for (int i = 1; i <= 5; ++i) {
+            pdfApps.append(u"org.example.Pdf%1.desktop"_s.arg(i));
+            m_sandbox.addApp(pdfApps.last(), u"PDF %1"_s.arg(i), {u"application/pdf"_s});
+        }
         m_sandbox.writeMimeinfoCache(
-            {{u"application/pdf"_s, {readerId, editorId, AppRegistry::ownIdentifier()}},
+            {{u"application/pdf"_s, pdfApps},
              {u"image/png"_s, {viewerId, editorId, AppRegistry::ownIdentifier()}}});
     }
 
@@ -81,7 +88,8 @@ private Q_SLOTS:
     void init() {
         m_sandbox.clearRecords();
         PreferencesStore::standard().update([](QJsonObject& prefs) {
-            prefs.remove(MainViewController::previousDefaultKeyPrefix + u"image/png"_s);
+            for (const QString& type : {u"image/png"_s, u"image/*"_s})
+                prefs.remove(MainViewController::previousDefaultKeyPrefix + type);
         });
     }
 
@@ -113,9 +121,9 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(kept.size(), 1, 10000);
         QCOMPARE(kept.first().first().value<QList<QUrl>>(), QList<QUrl>{files.at(2)});
         QCOMPARE(vc->fileURLs, QList<QUrl>{files.at(2)});
-        QCOMPARE(launchedNames(m_sandbox, readerId),
-                 (QList<QStringList>{{u"a.pdf"_s, u"d.pdf"_s}}));
-        QCOMPARE(launchedNames(m_sandbox, viewerId), QList<QStringList>{{u"b.png"_s}});
+        QTRY_COMPARE(launchedNames(m_sandbox, readerId),
+                     (QList<QStringList>{{u"a.pdf"_s, u"d.pdf"_s}}));
+        QTRY_COMPARE(launchedNames(m_sandbox, viewerId), QList<QStringList>{{u"b.png"_s}});
         QCOMPARE(usesOf(m_sandbox.appUrl(readerId)), readerUses + 1);
         QCOMPARE(usesOf(m_sandbox.appUrl(viewerId)), viewerUses + 1);
         const QString python = *platform::registry().contentTypeDescription(
@@ -140,9 +148,9 @@ private Q_SLOTS:
         const QStringList three{u"a.pdf"_s, u"b.png"_s, u"c.pdf"_s};
         QTest::newRow("one application for two types")
             << editorId << false << three << false << Launches{{editorId, three}};
-        QTest::newRow("the same from the overflow menu")
-            << editorId << false << three << true
-            << Launches{{readerId, {u"a.pdf"_s, u"c.pdf"_s}}, {editorId, {u"b.png"_s}}};
+        QTest::newRow("two applications, from the overflow menu")
+            << viewerId << false << three << true
+            << Launches{{readerId, {u"a.pdf"_s, u"c.pdf"_s}}, {viewerId, {u"b.png"_s}}};
         QTest::newRow("chooser is the default, the previous one remembered")
             << AppRegistry::ownIdentifier() << true << three << false
             << Launches{{readerId, {u"a.pdf"_s, u"c.pdf"_s}}, {editorId, {u"b.png"_s}}};
@@ -166,18 +174,20 @@ private Q_SLOTS:
         if (rememberEditor)
             QVERIFY(
                 MainViewController::savePreviousDefault(files.at(1), m_sandbox.appUrl(editorId)));
-        const auto vc = showing(files);
-        QSignalSpy terminate(vc.get(), &MainViewController::terminateRequested);
+        ChooserWindow chooser;
+        MainViewController* vc = chooser.vc;
+        vc->configure(files, true, false);
+        vc->showFiles();
+        QVERIFY(QTest::qWaitForWindowExposed(&chooser.window));
+        QSignalSpy terminate(vc, &MainViewController::terminateRequested);
         if (launches.isEmpty()) {
             QVERIFY(!vc->eachTile && !vc->showsMixedTypes());
             QCOMPARE(vc->selectionSummary->text(), u"2 files, 1 type"_s);
             return;
         }
         if (fromMenu) {
-            // Narrow enough that only the first application has a tile.
-            vc->resize(220, 420);
-            vc->populateAppButtons(vc->allAppCandidates, files.first());
-            QVERIFY(!vc->overflowApps.isEmpty());
+            // More PDF applications than the row has room for.
+            QTRY_VERIFY(!vc->overflowApps.isEmpty());
             QMenu* menu = vc->onOverflowTapped(vc->trailingButton, false);
             const QList<QAction*> actions = menu->actions();
             auto each = std::find_if(actions.begin(), actions.end(), [&](QAction* a) {
@@ -189,12 +199,10 @@ private Q_SLOTS:
             QTest::mouseClick(vc->eachTile, Qt::LeftButton);
         }
         QTRY_COMPARE(terminate.size(), 1);
-        for (const QString& id : {readerId, viewerId, editorId}) {
-            const QList<QStringList> expected = launches.contains(id)
-                                                    ? QList<QStringList>{launches.value(id)}
-                                                    : QList<QStringList>{};
-            QTRY_COMPARE(launchedNames(m_sandbox, id), expected);
-        }
+        for (auto it = launches.cbegin(); it != launches.cend(); ++it)
+            QTRY_COMPARE(launchedNames(m_sandbox, it.key()), QList<QStringList>{it.value()});
+        // And nothing else, once those have arrived.
+        QCOMPARE(QDir(m_sandbox.recordsDir()).entryList(QDir::Files).size(), launches.size());
     }
 };
 
