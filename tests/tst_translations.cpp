@@ -1,5 +1,6 @@
 // Every text key resolves: English for locales that are not shipped, Japanese
-// for Japanese, and never the key itself.
+// for Japanese, and never the key itself; a text with a count in the form
+// for the count.
 #include "support/TestMain.h"
 
 #include "main/Translations.h"
@@ -39,7 +40,17 @@ private Q_SLOTS:
                 continue;
             ++keys;
             QVERIFY2(cells[0].startsWith("ui.") && !cells[column].isEmpty(), cells[0].constData());
-            QCOMPARE(qtTrId(cells[0].constData()), QString::fromUtf8(cells[column]));
+            const QStringList forms = QString::fromUtf8(cells[column]).split(u" | "_s);
+            if (cells[1].contains(" | ")) {
+                // A count: one form, then another for more (English); one for all (Japanese).
+                for (int n : {1, 2, 11}) {
+                    const QString form = forms.at(std::min<qsizetype>(n > 1, forms.size() - 1));
+                    QCOMPARE(qtTrId(cells[0].constData(), n),
+                             QString(form).replace(u"%n"_s, QString::number(n)));
+                }
+                continue;
+            }
+            QCOMPARE(qtTrId(cells[0].constData()), forms.first());
         }
         QVERIFY(keys >= 8);
     }
