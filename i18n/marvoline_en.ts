@@ -320,8 +320,8 @@
         <translation>files of an unknown type</translation>
     </message>
     <message id="ui.eachDefault.noDefault">
-        <source>No application opens %1 by default; those files stay here.</source>
-        <translation>No application opens %1 by default; those files stay here.</translation>
+        <source>No default application for %1; those files stay here.</source>
+        <translation>No default application for %1; those files stay here.</translation>
     </message>
     <message id="ui.listSeparator">
         <source>, </source>

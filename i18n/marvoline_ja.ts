@@ -320,7 +320,7 @@
         <translation>種類のわからないファイル</translation>
     </message>
     <message id="ui.eachDefault.noDefault">
-        <source>No application opens %1 by default; those files stay here.</source>
+        <source>No default application for %1; those files stay here.</source>
         <translation>%1を既定で開くアプリはありません。それらのファイルはここに残ります。</translation>
     </message>
     <message id="ui.listSeparator">

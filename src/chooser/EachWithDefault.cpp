@@ -110,7 +110,7 @@ void MainViewController::openEachWithItsDefault() {
 
     QString missing;
     if (!groups.typesWithoutApp.isEmpty()) {
-        //% "No application opens %1 by default; those files stay here."
+        //% "No default application for %1; those files stay here."
         missing = qtTrId("ui.eachDefault.noDefault").arg(describeTypes(groups.typesWithoutApp));
     }
     if (groups.launches.isEmpty()) {
