@@ -212,7 +212,8 @@ private Q_SLOTS:
         QImageReader::setAllocationLimit(m_allocationLimit);
     }
 
-    // The tiles are Viewer (the default, focused at start), Editor and Reader.
+    // The tiles are Viewer (the default, focused at start), Editor, Reader and Each with its own
+    // default.
     void keysAloneChooseTheApplication_data() {
         QTest::addColumn<QString>("keys");
         QTest::addColumn<QString>("opened"); // empty: nothing
@@ -224,9 +225,11 @@ private Q_SLOTS:
         row("Right Return", editorId);
         row("Escape", QString());
         row("Left space", viewerId); // stays on the first tile
-        // The row ends with Other…, where Right stops.
-        row("Right Right Right Right Left KP_Enter", readerId);
-        row("End Left Left space", editorId);
+        // The files are of two types: Each with its own default follows the applications, and
+        // the row ends with Other…, where Right stops.
+        row("Right Right Right Right Right Left Left KP_Enter", readerId);
+        row("End Left Left Left space", editorId);
+        row("End Left space", viewerId);              // each type's default: the Viewer's, for both
         row("Tab Tab Tab Tab Tab Escape", QString()); // from an option
     }
     void keysAloneChooseTheApplication() {
