@@ -99,6 +99,8 @@ private:
     // Opens the files with the application as a tile click does; a failed
     // launch shows them in the chooser with the failure.
     void openAtOnce(const QUrl& app, const QList<QUrl>& urls);
+    void ruleLaunchFinished(const QUrl& app, const QList<QUrl>& urls, bool alone,
+                            const std::optional<QString>& error);
 
     bool m_hasShownWindow = false;
     int m_ruleLaunchesInFlight = 0;

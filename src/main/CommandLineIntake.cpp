@@ -139,7 +139,7 @@ bool choosesWhateverTheRules(const QList<QByteArray>& arguments) {
 QString usageText() {
     const QString program = QStringLiteral("marvoline");
     //% "Usage: %1 [--choose] [FILE…]"
-    QString text = qtTrId("ui.usage.rules").arg(program) + QLatin1Char('\n');
+    QString text = qtTrId("ui.usage").arg(program) + QLatin1Char('\n');
     //% "Shows the applications that can open the files and opens them with the one you choose."
     text += qtTrId("ui.usageSummary") + QStringLiteral("\n\n");
     //% "Show this help and exit"

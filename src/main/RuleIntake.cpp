@@ -121,29 +121,33 @@ void AppDelegate::openAtOnce(const QUrl& app, const QList<QUrl>& urls) {
         Q_EMIT launchStarted();
     }
     QPointer<AppDelegate> self(this);
-    platform::registry().launch(app, urls,
-                                [self, app, urls, alone](const std::optional<QString>& error) {
-                                    if (!self)
-                                        return;
-                                    if (alone)
-                                        self->m_ruleLaunchesInFlight -= 1;
-                                    if (!error) {
-                                        Q_EMIT self->openedByRule(app, urls);
-                                        if (alone && !self->mainViewController)
-                                            self->terminate();
-                                        return;
-                                    }
-                                    // The files are not lost: the chooser shows them, saying why.
-                                    if (alone)
-                                        Q_EMIT self->launchFailed();
-                                    self->pendingURLs = urls;
-                                    if (self->mainViewController)
-                                        self->showFiles(urls);
-                                    else
-                                        self->showWindow();
-                                    if (self->mainViewController)
-                                        self->mainViewController->showLaunchFailure(app, *error);
-                                });
+    platform::registry().launch(app, urls, [self, app, urls, alone](const auto& error) {
+        if (self)
+            self->ruleLaunchFinished(app, urls, alone, error);
+    });
+}
+
+void AppDelegate::ruleLaunchFinished(const QUrl& app, const QList<QUrl>& urls, bool alone,
+                                     const std::optional<QString>& error) {
+    if (alone)
+        m_ruleLaunchesInFlight -= 1;
+    if (!error) {
+        Q_EMIT openedByRule(app, urls);
+        if (alone && !mainViewController)
+            terminate();
+        return;
+    }
+    // The files are not lost: the chooser shows them, saying why (and takes
+    // files again, through its launchFailed).
+    pendingURLs = urls;
+    if (mainViewController)
+        showFiles(urls);
+    else
+        showWindow();
+    if (mainViewController)
+        mainViewController->showLaunchFailure(app, *error);
+    else if (alone)
+        Q_EMIT launchFailed();
 }
 
 } // namespace marvoline
