@@ -3,6 +3,7 @@
 // rule that opens at once hands the files over without a window, a failed
 // launch falls back to the chooser with its message, "--choose" shows the
 // chooser whatever the rules say and "--rules" prints them.
+#include "support/Chooser.h"
 #include "support/RawFiles.h"
 #include "support/TestMain.h"
 #include "support/X11Desktop.h"
@@ -14,10 +15,16 @@
 #include "platform/PreferencesStore.h"
 #include "platform/RuleStore.h"
 #include "views/AppIconButton.h"
+#include "views/RuleDialog.h"
 
+#include <QComboBox>
 #include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
 
 using namespace marvoline;
 using namespace Qt::StringLiterals;
@@ -359,6 +366,38 @@ private Q_SLOTS:
         QVERIFY2(vc.messageLabel->text().startsWith(u"Broken "_s),
                  qPrintable(vc.messageLabel->text()));
         QCOMPARE(terminate.size(), 0);
+    }
+
+    // The Rule button's dialog proposes the first file's type, extension and
+    // folder, stores the rule it is given and removes it again.
+    void dialogStoresTheRule() {
+        const QUrl file = m_sandbox.writeFile(u"rules/dialog/Paper.PDF"_s, "%PDF-1.4\n");
+        const auto vc = showing({file});
+        vc->ruleButton->click();
+        QVERIFY(vc->isTimerPaused);
+        auto* dialog = vc->window()->findChild<RuleDialog*>();
+        QVERIFY(dialog && dialog->isVisible());
+        QVERIFY2(dialog->typeBox->isChecked() && dialog->typeBox->text().contains(u"PDF"_s),
+                 qPrintable(dialog->typeBox->text()));
+        QCOMPARE(dialog->patternEdit->text(), u"*.pdf"_s);
+        QCOMPARE(dialog->folderEdit->text(), QFileInfo(file.toLocalFile()).canonicalPath());
+        dialog->folderBox->setChecked(true);
+        dialog->countdownRadio->setChecked(true);
+        dialog->appCombo->setCurrentIndex(dialog->appCombo->findText(u"Editor"_s));
+        QVERIFY(dialog->addButton->isEnabled());
+        dialog->addButton->click();
+        QTRY_COMPARE(RuleStore(rulesPath()).rules().size(), 1);
+        const Rule stored = RuleStore(rulesPath()).rules().first();
+        QCOMPARE(stored.type, std::optional(u"application/pdf"_s));
+        QVERIFY(stored.pattern.isEmpty());
+        QCOMPARE(QFile::decodeName(stored.folder), QFileInfo(file.toLocalFile()).canonicalPath());
+        QCOMPARE(stored.outcome, RuleOutcome::StartCountdown);
+        QCOMPARE(stored.application, editorId);
+        QTRY_COMPARE(dialog->ruleList->count(), 1);
+        QVERIFY(dialog->ruleList->item(0)->text().endsWith(u"count down to Editor"_s));
+        dialog->ruleList->setCurrentRow(0);
+        dialog->removeButton->click();
+        QTRY_VERIFY(RuleStore(rulesPath()).rules().isEmpty());
     }
 
     // The program itself: an "at once" rule opens the file and the program

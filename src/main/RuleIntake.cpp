@@ -62,8 +62,12 @@ std::optional<RuleDecision> decideByRules(const QList<Rule>& rules, const QList<
     if (!index)
         return std::nullopt;
     const Rule& rule = rules.at(*index);
-    return RuleDecision{rule, rule.needsApplication() ? installed.value(rule.application).value()
-                                                      : QUrl()};
+    if (!rule.needsApplication())
+        return RuleDecision{rule, QUrl()};
+    const std::optional<QUrl> app = installed.value(rule.application);
+    if (!app)
+        return std::nullopt;
+    return RuleDecision{rule, *app};
 }
 
 QString ruleInWords(const Rule& rule) {
