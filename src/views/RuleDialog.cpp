@@ -14,6 +14,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace marvoline {
 
 namespace {
@@ -78,6 +80,9 @@ RuleDialog::RuleDialog(QWidget* parent)
     auto* listLayout = new QVBoxLayout(existing);
     ruleList = new QListWidget(existing);
     ruleList->setSelectionMode(QAbstractItemView::SingleSelection);
+    // A rule's words wrap instead of scrolling sideways.
+    ruleList->setWordWrap(true);
+    ruleList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     listLayout->addWidget(ruleList);
     auto* listButtons = new QHBoxLayout;
     //% "Move Up"
@@ -128,6 +133,7 @@ RuleDialog::RuleDialog(QWidget* parent)
     });
     setApplications({});
     updateButtons();
+    resize(std::max(sizeHint().width(), 560), sizeHint().height());
 }
 
 void RuleDialog::setProposal(const std::optional<QString>& type, const QString& typeName,
