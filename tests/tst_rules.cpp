@@ -324,7 +324,8 @@ private Q_SLOTS:
         AppDelegate delegate;
         delegate.ignoreRules = choose;
         QSignalSpy terminate(&delegate, &AppDelegate::terminateRequested);
-        delegate.openUrls({file});
+        delegate.pendingURLs = {file}; // as from the command line
+        delegate.showCommandLineFiles();
         if (!opened.isEmpty()) {
             QVERIFY(!delegate.window);
             QTRY_COMPARE(terminate.size(), 1);
@@ -428,10 +429,25 @@ private Q_SLOTS:
         choose.setProcessEnvironment(programEnvironment());
         choose.start(QStringLiteral(MARVOLINE_EXECUTABLE), {u"--choose"_s, file.toLocalFile()});
         QVERIFY(choose.waitForStarted());
-        QVERIFY(!findWindow(choose.processId()).isEmpty());
+        const QString window = findWindow(choose.processId());
+        QVERIFY(!window.isEmpty());
+        // Handed to the running chooser: a plain open is still decided by
+        // the rule there, "--choose" shows the files whatever it says.
+        const QUrl second = m_sandbox.writeFile(u"rules/second.pdf"_s, "%PDF-1.4\n");
+        const auto handOver = [&](const QStringList& arguments) {
+            QProcess later;
+            later.setProcessEnvironment(programEnvironment());
+            later.start(QStringLiteral(MARVOLINE_EXECUTABLE), arguments);
+            return later.waitForFinished(20000) && later.exitCode() == 0;
+        };
+        QVERIFY(handOver({second.toLocalFile()}));
+        QTRY_COMPARE(m_sandbox.recordedLaunches(editorId).size(), 2);
+        QCOMPARE(xdotool({u"getwindowname"_s, window}).trimmed(), u"program.pdf"_s);
+        QVERIFY(handOver({u"--choose"_s, second.toLocalFile()}));
+        QTRY_COMPARE(xdotool({u"getwindowname"_s, window}).trimmed(), u"second.pdf"_s);
         choose.kill();
         choose.waitForFinished();
-        QCOMPARE(m_sandbox.recordedLaunches(editorId).size(), 1);
+        QCOMPARE(m_sandbox.recordedLaunches(editorId).size(), 2);
 
         QProcess print;
         print.setProcessEnvironment(programEnvironment());

@@ -52,7 +52,7 @@ void AppDelegate::handleLaunchOrTerminate() {
 
 void AppDelegate::showCommandLineFiles() {
     if (!mainViewController && !pendingURLs.isEmpty())
-        present(std::exchange(pendingURLs, {}));
+        present(std::exchange(pendingURLs, {}), !ignoreRules);
 }
 
 void AppDelegate::present(const QList<QUrl>& urls, bool byRules) {

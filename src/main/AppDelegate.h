@@ -36,7 +36,7 @@ public:
     void showCommandLineFiles();
 
     // Open events. The rules decide for the files first, unless byRules is
-    // false or ignoreRules is set.
+    // false.
     void openUrls(const QList<QUrl>& urls, bool byRules = true);
     bool openFile(const QByteArray& path);
     void openFiles(const QList<QByteArray>& paths);
@@ -72,7 +72,8 @@ public:
     QList<QUrl> pendingURLs;
     bool pendingSkipTimer = false;
     std::optional<QUrl> pendingCountdownApp; // a rule's, for the files pending
-    // Set by "--choose": the chooser shows every file, whatever the rules say.
+    // Set by "--choose": the chooser shows the files of the command line
+    // whatever the rules say (files that arrive later are decided as always).
     bool ignoreRules = false;
 
     bool hasShownWindow() const { return m_hasShownWindow; }

@@ -95,8 +95,6 @@ QString rulesText(const QList<Rule>& rules) {
 
 bool AppDelegate::takeByRules(const QList<QUrl>& urls) {
     pendingCountdownApp.reset();
-    if (ignoreRules)
-        return false;
     const std::optional<RuleDecision> decision = decideByRules(RuleStore::standard().rules(), urls);
     if (!decision)
         return false;
