@@ -156,8 +156,8 @@
         <translation>No notification service is running, or the reminder store cannot be written.</translation>
     </message>
     <message id="ui.usage">
-        <source>Usage: %1 [FILE…]</source>
-        <translation>Usage: %1 [FILE…]</translation>
+        <source>Usage: %1 [--choose] [FILE…]</source>
+        <translation>Usage: %1 [--choose] [FILE…]</translation>
     </message>
     <message id="ui.usageSummary">
         <source>Shows the applications that can open the files and opens them with the one you choose.</source>
@@ -344,6 +344,138 @@
     <message id="ui.summary">
         <source>%1, %2</source>
         <translation>%1, %2</translation>
+    </message>
+    <message id="ui.rules.notSaved">
+        <source>The rules could not be saved.</source>
+        <translation>The rules could not be saved.</translation>
+    </message>
+    <message id="ui.rule.ofType">
+        <source>of type %1</source>
+        <translation>of type %1</translation>
+    </message>
+    <message id="ui.rule.named">
+        <source>named %1</source>
+        <translation>named %1</translation>
+    </message>
+    <message id="ui.rule.inFolder">
+        <source>in %1</source>
+        <translation>in %1</translation>
+    </message>
+    <message id="ui.rule.files">
+        <source>Files %1</source>
+        <translation>Files %1</translation>
+    </message>
+    <message id="ui.rule.openAtOnce">
+        <source>open with %1 at once</source>
+        <translation>open with %1 at once</translation>
+    </message>
+    <message id="ui.rule.countdown">
+        <source>count down to %1</source>
+        <translation>count down to %1</translation>
+    </message>
+    <message id="ui.rule.showOnly">
+        <source>show the chooser without a countdown</source>
+        <translation>show the chooser without a countdown</translation>
+    </message>
+    <message id="ui.rule.line">
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message id="ui.rulesOption">
+        <source>Print the rules, one a line, in the order they are tried, and exit</source>
+        <translation>Print the rules, one a line, in the order they are tried, and exit</translation>
+    </message>
+    <message id="ui.chooseOption">
+        <source>Show the chooser for the files whatever the rules say</source>
+        <translation>Show the chooser for the files whatever the rules say</translation>
+    </message>
+    <message id="ui.rules.title">
+        <source>Rules</source>
+        <translation>Rules</translation>
+    </message>
+    <message id="ui.rules.newRule">
+        <source>New rule for files like these</source>
+        <translation>New rule for files like these</translation>
+    </message>
+    <message id="ui.rules.when">
+        <source>When every file is</source>
+        <translation>When every file is</translation>
+    </message>
+    <message id="ui.rules.named">
+        <source>named</source>
+        <translation>named</translation>
+    </message>
+    <message id="ui.rules.patternToolTip">
+        <source>A pattern such as *.pdf; any case</source>
+        <translation>A pattern such as *.pdf; any case</translation>
+    </message>
+    <message id="ui.rules.inFolder">
+        <source>in the folder</source>
+        <translation>in the folder</translation>
+    </message>
+    <message id="ui.rules.folderToolTip">
+        <source>Subfolders included</source>
+        <translation>Subfolders included</translation>
+    </message>
+    <message id="ui.rules.then">
+        <source>Then</source>
+        <translation>Then</translation>
+    </message>
+    <message id="ui.rules.openAtOnce">
+        <source>open them with the application at once</source>
+        <translation>open them with the application at once</translation>
+    </message>
+    <message id="ui.rules.countdown">
+        <source>start the countdown on the application</source>
+        <translation>start the countdown on the application</translation>
+    </message>
+    <message id="ui.rules.showOnly">
+        <source>always show the chooser without a countdown</source>
+        <translation>always show the chooser without a countdown</translation>
+    </message>
+    <message id="ui.rules.application">
+        <source>Application:</source>
+        <translation>Application:</translation>
+    </message>
+    <message id="ui.rules.add">
+        <source>Add Rule</source>
+        <translation>Add Rule</translation>
+    </message>
+    <message id="ui.rules.list">
+        <source>Rules, in the order they are tried</source>
+        <translation>Rules, in the order they are tried</translation>
+    </message>
+    <message id="ui.rules.up">
+        <source>Move Up</source>
+        <translation>Move Up</translation>
+    </message>
+    <message id="ui.rules.down">
+        <source>Move Down</source>
+        <translation>Move Down</translation>
+    </message>
+    <message id="ui.rules.remove">
+        <source>Remove</source>
+        <translation>Remove</translation>
+    </message>
+    <message id="ui.rules.close">
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+    <message id="ui.rules.ofType">
+        <source>of the type %1</source>
+        <translation>of the type %1</translation>
+    </message>
+    <message id="ui.rules.unknownType">
+        <source>of this type (unknown)</source>
+        <translation>of this type (unknown)</translation>
+    </message>
+    <message id="ui.rules.other">
+        <source>Other…</source>
+        <translation>Other…</translation>
+    </message>
+    <message id="ui.rules.none">
+        <source>No rules yet: the chooser shows every file.</source>
+        <translation>No rules yet: the chooser shows every file.</translation>
     </message>
 </context>
 </TS>

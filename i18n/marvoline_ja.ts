@@ -156,8 +156,8 @@
         <translation>通知サービスが動いていないか、リマインダーの保存先に書き込めません。</translation>
     </message>
     <message id="ui.usage">
-        <source>Usage: %1 [FILE…]</source>
-        <translation>使い方: %1 [ファイル…]</translation>
+        <source>Usage: %1 [--choose] [FILE…]</source>
+        <translation>使い方: %1 [--choose] [ファイル…]</translation>
     </message>
     <message id="ui.usageSummary">
         <source>Shows the applications that can open the files and opens them with the one you choose.</source>
@@ -342,6 +342,138 @@
     <message id="ui.summary">
         <source>%1, %2</source>
         <translation>%1、%2</translation>
+    </message>
+    <message id="ui.rules.notSaved">
+        <source>The rules could not be saved.</source>
+        <translation>ルールを保存できませんでした。</translation>
+    </message>
+    <message id="ui.rule.ofType">
+        <source>of type %1</source>
+        <translation>種類が %1</translation>
+    </message>
+    <message id="ui.rule.named">
+        <source>named %1</source>
+        <translation>名前が %1</translation>
+    </message>
+    <message id="ui.rule.inFolder">
+        <source>in %1</source>
+        <translation>場所が %1</translation>
+    </message>
+    <message id="ui.rule.files">
+        <source>Files %1</source>
+        <translation>ファイル（%1）</translation>
+    </message>
+    <message id="ui.rule.openAtOnce">
+        <source>open with %1 at once</source>
+        <translation>すぐに %1 で開く</translation>
+    </message>
+    <message id="ui.rule.countdown">
+        <source>count down to %1</source>
+        <translation>%1 へのカウントダウン</translation>
+    </message>
+    <message id="ui.rule.showOnly">
+        <source>show the chooser without a countdown</source>
+        <translation>カウントダウンなしで選択画面を表示</translation>
+    </message>
+    <message id="ui.rule.line">
+        <source>%1: %2</source>
+        <translation>%1：%2</translation>
+    </message>
+    <message id="ui.rulesOption">
+        <source>Print the rules, one a line, in the order they are tried, and exit</source>
+        <translation>ルールを試す順に1行ずつ表示して終了</translation>
+    </message>
+    <message id="ui.chooseOption">
+        <source>Show the chooser for the files whatever the rules say</source>
+        <translation>ルールにかかわらず選択画面を表示</translation>
+    </message>
+    <message id="ui.rules.title">
+        <source>Rules</source>
+        <translation>ルール</translation>
+    </message>
+    <message id="ui.rules.newRule">
+        <source>New rule for files like these</source>
+        <translation>このようなファイルの新しいルール</translation>
+    </message>
+    <message id="ui.rules.when">
+        <source>When every file is</source>
+        <translation>すべてのファイルが</translation>
+    </message>
+    <message id="ui.rules.named">
+        <source>named</source>
+        <translation>名前が</translation>
+    </message>
+    <message id="ui.rules.patternToolTip">
+        <source>A pattern such as *.pdf; any case</source>
+        <translation>*.pdf のようなパターン（大文字小文字を区別しない）</translation>
+    </message>
+    <message id="ui.rules.inFolder">
+        <source>in the folder</source>
+        <translation>フォルダ内</translation>
+    </message>
+    <message id="ui.rules.folderToolTip">
+        <source>Subfolders included</source>
+        <translation>サブフォルダを含む</translation>
+    </message>
+    <message id="ui.rules.then">
+        <source>Then</source>
+        <translation>そのとき</translation>
+    </message>
+    <message id="ui.rules.openAtOnce">
+        <source>open them with the application at once</source>
+        <translation>すぐにアプリケーションで開く</translation>
+    </message>
+    <message id="ui.rules.countdown">
+        <source>start the countdown on the application</source>
+        <translation>アプリケーションへのカウントダウンを始める</translation>
+    </message>
+    <message id="ui.rules.showOnly">
+        <source>always show the chooser without a countdown</source>
+        <translation>常にカウントダウンなしで選択画面を表示</translation>
+    </message>
+    <message id="ui.rules.application">
+        <source>Application:</source>
+        <translation>アプリケーション：</translation>
+    </message>
+    <message id="ui.rules.add">
+        <source>Add Rule</source>
+        <translation>ルールを追加</translation>
+    </message>
+    <message id="ui.rules.list">
+        <source>Rules, in the order they are tried</source>
+        <translation>ルール（試す順）</translation>
+    </message>
+    <message id="ui.rules.up">
+        <source>Move Up</source>
+        <translation>上へ</translation>
+    </message>
+    <message id="ui.rules.down">
+        <source>Move Down</source>
+        <translation>下へ</translation>
+    </message>
+    <message id="ui.rules.remove">
+        <source>Remove</source>
+        <translation>削除</translation>
+    </message>
+    <message id="ui.rules.close">
+        <source>Close</source>
+        <translation>閉じる</translation>
+    </message>
+    <message id="ui.rules.ofType">
+        <source>of the type %1</source>
+        <translation>種類が %1</translation>
+    </message>
+    <message id="ui.rules.unknownType">
+        <source>of this type (unknown)</source>
+        <translation>この種類（不明）</translation>
+    </message>
+    <message id="ui.rules.other">
+        <source>Other…</source>
+        <translation>その他…</translation>
+    </message>
+    <message id="ui.rules.none">
+        <source>No rules yet: the chooser shows every file.</source>
+        <translation>ルールはまだありません。すべてのファイルで選択画面を表示します。</translation>
     </message>
 </context>
 </TS>

@@ -1,5 +1,6 @@
 // The add-application action: any installed application can open the files
 // on show, picked from a list of all of them.
+#include "chooser/InstalledApplications.h"
 #include "main/MainViewController.h"
 
 #include "platform/AppRegistry.h"
@@ -12,8 +13,6 @@
 #include <thread>
 
 namespace marvoline {
-
-namespace {
 
 using InstalledApps = QList<InstalledApp>;
 
@@ -31,8 +30,6 @@ QFuture<InstalledApps> listApplicationsInBackground() {
     }).detach();
     return future;
 }
-
-} // namespace
 
 void MainViewController::onAddAppTapped() {
     pauseTimer();

@@ -9,7 +9,8 @@
 
 namespace marvoline {
 
-void MainViewController::configure(const QList<QUrl>& urls, bool openAsContext, bool skip) {
+void MainViewController::configure(const QList<QUrl>& urls, bool openAsContext, bool skip,
+                                   const std::optional<QUrl>& ruleApp) {
     // A dialog or menu still open was opened for the files on show; answered
     // later, it would act on files that are no longer there, and the new ones
     // would be lost with them.
@@ -17,6 +18,7 @@ void MainViewController::configure(const QList<QUrl>& urls, bool openAsContext, 
     fileURLs = urls;
     isOpenAsContext = openAsContext;
     skipTimer = skip;
+    ruleCountdownApp = ruleApp;
 }
 
 void MainViewController::cancelDialogsAndMenus() {
@@ -61,7 +63,9 @@ void MainViewController::showFiles() {
     setupPreview(first);
     updateSelectionSummary();
 
-    const QList<AppCandidate> candidates = loadAppCandidates(first);
+    QList<AppCandidate> candidates = loadAppCandidates(first);
+    if (ruleCountdownApp)
+        candidates = withCountdownApplication(std::move(candidates), *ruleCountdownApp);
     populateAppButtons(candidates, first);
     focusDefaultTile();
     buildCopyMenu(copyPopUp);

@@ -2,10 +2,6 @@
 
 namespace marvoline {
 
-void MainViewController::onRuleTapped() {
-    pauseTimer();
-}
-
 void MainViewController::menuWillOpen(QMenu* menu) {
     Q_UNUSED(menu);
     pauseTimer();

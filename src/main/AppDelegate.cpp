@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <utility>
 
 namespace marvoline {
 
@@ -40,7 +41,8 @@ void AppDelegate::applicationDidFinishLaunching() {
 }
 
 void AppDelegate::handleLaunchOrTerminate() {
-    if (m_hasShownWindow)
+    // A launch by a rule ends the program itself once it has finished.
+    if (m_hasShownWindow || m_ruleLaunchesInFlight > 0)
         return;
     if (pendingURLs.isEmpty())
         terminate();
@@ -50,10 +52,23 @@ void AppDelegate::handleLaunchOrTerminate() {
 
 void AppDelegate::showCommandLineFiles() {
     if (!mainViewController && !pendingURLs.isEmpty())
-        showWindow();
+        present(std::exchange(pendingURLs, {}), !ignoreRules);
 }
 
-void AppDelegate::openUrls(const QList<QUrl>& urls) {
+void AppDelegate::present(const QList<QUrl>& urls, bool byRules) {
+    pendingCountdownApp.reset();
+    if (byRules && takeByRules(urls))
+        return;
+    pendingURLs = urls;
+    if (mainViewController) {
+        showFiles(pendingURLs, std::exchange(pendingSkipTimer, false),
+                  std::exchange(pendingCountdownApp, std::nullopt));
+    } else {
+        showWindow();
+    }
+}
+
+void AppDelegate::openUrls(const QList<QUrl>& urls, bool byRules) {
     // Only local files can be shown; other URLs are passed over.
     QList<QUrl> files;
     for (const QUrl& url : urls) {
@@ -62,11 +77,7 @@ void AppDelegate::openUrls(const QList<QUrl>& urls) {
     }
     if (files.isEmpty())
         return;
-    pendingURLs = files;
-    if (mainViewController)
-        showFiles(pendingURLs, false);
-    else
-        showWindow();
+    present(files, byRules);
 }
 
 bool AppDelegate::openFile(const QByteArray& path) {
@@ -79,11 +90,7 @@ void AppDelegate::openFiles(const QList<QByteArray>& paths) {
     urls.reserve(paths.size());
     for (const QByteArray& path : paths)
         urls.append(fileUrlFromPath(path));
-    pendingURLs = urls;
-    if (mainViewController)
-        showFiles(pendingURLs, false);
-    else
-        showWindow();
+    present(urls);
 }
 
 void AppDelegate::activate(const WindowActivation& activation) {

@@ -10,6 +10,8 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <optional>
+
 namespace marvoline {
 
 class MainViewController;
@@ -33,8 +35,9 @@ public:
     // process knows it is the one to show them.
     void showCommandLineFiles();
 
-    // Open events.
-    void openUrls(const QList<QUrl>& urls);
+    // Open events. The rules decide for the files first, unless byRules is
+    // false.
+    void openUrls(const QList<QUrl>& urls, bool byRules = true);
     bool openFile(const QByteArray& path);
     void openFiles(const QList<QByteArray>& paths);
     // Brings the chooser to the front, if there is one, with what a launcher
@@ -48,7 +51,9 @@ public:
 
     // Window presentation.
     void showWindow();
-    void showFiles(const QList<QUrl>& urls, bool skipTimer = false);
+    // countdownApp, when given, is the application the countdown runs to.
+    void showFiles(const QList<QUrl>& urls, bool skipTimer = false,
+                   const std::optional<QUrl>& countdownApp = {});
     static void centerWindowOnMouseScreen(QWidget* window);
     static QString windowTitle(const QList<QUrl>& urls);
     // Whether the program is not the default application of the file.
@@ -66,6 +71,10 @@ public:
     QPointer<MainViewController> mainViewController;
     QList<QUrl> pendingURLs;
     bool pendingSkipTimer = false;
+    std::optional<QUrl> pendingCountdownApp; // a rule's, for the files pending
+    // Set by "--choose": the chooser shows the files of the command line
+    // whatever the rules say (files that arrive later are decided as always).
+    bool ignoreRules = false;
 
     bool hasShownWindow() const { return m_hasShownWindow; }
 
@@ -76,12 +85,26 @@ Q_SIGNALS:
     void launchStarted();
     // That launch failed; the chooser stays and takes files again.
     void launchFailed();
+    // A rule handed the files to the application without the chooser.
+    void openedByRule(const QUrl& app, const QList<QUrl>& urls);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Shows the files, unless a rule decides otherwise (see main/RuleIntake.cpp).
+    void present(const QList<QUrl>& urls, bool byRules = true);
+    // Applies the first rule that holds for the files: true when it took them
+    // (opened at once); otherwise it may have set how the chooser shows them.
+    bool takeByRules(const QList<QUrl>& urls);
+    // Opens the files with the application as a tile click does; a failed
+    // launch shows them in the chooser with the failure.
+    void openAtOnce(const QUrl& app, const QList<QUrl>& urls);
+    void ruleLaunchFinished(const QUrl& app, const QList<QUrl>& urls, bool alone,
+                            const std::optional<QString>& error);
+
     bool m_hasShownWindow = false;
+    int m_ruleLaunchesInFlight = 0;
 };
 
 } // namespace marvoline

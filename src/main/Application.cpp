@@ -4,11 +4,13 @@
 #include "main/CommandLineIntake.h"
 #include "main/LaunchCoordinator.h"
 #include "main/MainViewController.h"
+#include "main/RuleIntake.h"
 #include "main/Translations.h"
 #include "platform/ClipboardHandOver.h"
 #include "platform/FilePaths.h"
 #include "platform/PreferencesStore.h"
 #include "platform/ReminderStore.h"
+#include "platform/RuleStore.h"
 #include "platform/dbus/ReminderAgentLauncher.h"
 
 #include <QApplication>
@@ -61,6 +63,9 @@ bool printRequestedInformation(CommandLineRequest request) {
     case CommandLineRequest::Version:
         std::fputs(versionText().toLocal8Bit().constData(), stdout);
         return true;
+    case CommandLineRequest::Rules:
+        std::fputs(rulesText(RuleStore::standard().rules()).toLocal8Bit().constData(), stdout);
+        return true;
     case CommandLineRequest::ShowFiles:
         break;
     }
@@ -103,6 +108,7 @@ int runApplication(QApplication& app, int argc, char** argv,
         return 0;
 
     AppDelegate delegate;
+    delegate.ignoreRules = choosesWhateverTheRules(arguments);
     QObject::connect(&delegate, &AppDelegate::terminateRequested, &app, &QCoreApplication::quit);
     delegate.applicationWillFinishLaunching(arguments);
 

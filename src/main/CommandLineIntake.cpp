@@ -126,13 +126,19 @@ CommandLineRequest commandLineRequest(const QList<QByteArray>& arguments) {
             return CommandLineRequest::Help;
         if (argument == "--version")
             return CommandLineRequest::Version;
+        if (argument == "--rules")
+            return CommandLineRequest::Rules;
     }
     return CommandLineRequest::ShowFiles;
 }
 
+bool choosesWhateverTheRules(const QList<QByteArray>& arguments) {
+    return arguments.contains(QByteArrayLiteral("--choose"));
+}
+
 QString usageText() {
     const QString program = QStringLiteral("marvoline");
-    //% "Usage: %1 [FILE…]"
+    //% "Usage: %1 [--choose] [FILE…]"
     QString text = qtTrId("ui.usage").arg(program) + QLatin1Char('\n');
     //% "Shows the applications that can open the files and opens them with the one you choose."
     text += qtTrId("ui.usageSummary") + QStringLiteral("\n\n");
@@ -140,6 +146,10 @@ QString usageText() {
     text += QStringLiteral("  --help     ") + qtTrId("ui.helpOption") + QLatin1Char('\n');
     //% "Show the version and exit"
     text += QStringLiteral("  --version  ") + qtTrId("ui.versionOption") + QLatin1Char('\n');
+    //% "Print the rules, one a line, in the order they are tried, and exit"
+    text += QStringLiteral("  --rules    ") + qtTrId("ui.rulesOption") + QLatin1Char('\n');
+    //% "Show the chooser for the files whatever the rules say"
+    text += QStringLiteral("  --choose   ") + qtTrId("ui.chooseOption") + QLatin1Char('\n');
     return text;
 }
 

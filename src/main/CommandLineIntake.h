@@ -48,9 +48,13 @@ QList<QUrl> keptCommandLineFiles(const QList<QByteArray>& arguments);
 QByteArray workingDirectoryPath();
 
 // What an argument of the command line asks for instead of showing files:
-// the first "--help" or "--version" wins.
-enum class CommandLineRequest { ShowFiles, Help, Version };
+// the first "--help", "--version" or "--rules" wins.
+enum class CommandLineRequest { ShowFiles, Help, Version, Rules };
 CommandLineRequest commandLineRequest(const QList<QByteArray>& arguments);
+
+// Whether "--choose" is among the arguments: the chooser shows the files
+// whatever the rules say.
+bool choosesWhateverTheRules(const QList<QByteArray>& arguments);
 
 // The text "--help" and "--version" print on standard output.
 QString usageText();

@@ -13,7 +13,8 @@ LaunchCoordinator::LaunchCoordinator(AppDelegate& delegate, WindowActivation lau
     , m_delegate(delegate)
     , m_launchActivation(std::move(launchActivation))
     , m_instance(m_service) {
-    m_service.setAcceptedActions({QString::fromLatin1(ApplicationService::reminderResponseAction)});
+    m_service.setAcceptedActions({QString::fromLatin1(ApplicationService::reminderResponseAction),
+                                  QString::fromLatin1(chooseAction)});
 
     connect(&m_instance, &SingleInstance::becamePrimary, this, &LaunchCoordinator::runHere);
     connect(&m_instance, &SingleInstance::standalone, this, &LaunchCoordinator::runHere);
@@ -22,6 +23,11 @@ LaunchCoordinator::LaunchCoordinator(AppDelegate& delegate, WindowActivation lau
             m_instance.forwardAction(
                 QString::fromLatin1(ApplicationService::reminderResponseAction),
                 {QVariant::fromValue(*m_reminderResponse)}, m_launchActivation.platformData());
+        else if (m_delegate.ignoreRules)
+            // "--choose": the running chooser shows them whatever its rules say.
+            m_instance.forwardAction(QString::fromLatin1(chooseAction),
+                                     {QUrl::toStringList(m_delegate.pendingURLs)},
+                                     m_launchActivation.platformData());
         else
             m_instance.forward(m_delegate.pendingURLs, m_launchActivation.platformData());
     });
@@ -98,6 +104,12 @@ void LaunchCoordinator::reportReminderTaken(std::function<void()> done) {
 
 void LaunchCoordinator::onActionRequested(const QString& actionName, const QVariantList& parameter,
                                           const WindowActivation& activation) {
+    if (actionName == QLatin1String(chooseAction) && parameter.size() == 1 &&
+        parameter.first().typeId() == QMetaType::QStringList) {
+        m_delegate.openUrls(QUrl::fromStringList(parameter.first().toStringList()), false);
+        m_delegate.activate(activation);
+        return;
+    }
     if (actionName != QLatin1String(ApplicationService::reminderResponseAction) ||
         parameter.size() != 1 || parameter.first().typeId() != QMetaType::QVariantMap)
         return;

@@ -24,6 +24,10 @@ class LaunchCoordinator : public QObject {
     Q_OBJECT
 
 public:
+    // The action a process started with "--choose" hands its files over with
+    // (one parameter: their URIs); they are shown whatever the rules say.
+    static constexpr char chooseAction[] = "choose";
+
     // launchActivation is what this process's launcher gave it; a hand-over
     // passes it on, so that the running chooser may come to the front.
     explicit LaunchCoordinator(AppDelegate& delegate, WindowActivation launchActivation = {},

@@ -48,7 +48,8 @@ class WindowDragHandleView;
 //   chooser/Preview.cpp          setupPreview
 //   chooser/KeyboardAccess.cpp   tab order, focus at show and across rebuilds, Escape
 //   chooser/TextAppearance.cpp   option fonts and symbols from the desktop's font and palette
-//   chooser/MenuActions.cpp      rule, menu opening
+//   chooser/MenuActions.cpp      menu opening
+//   chooser/Rules.cpp            the rule dialog, a rule's countdown application
 //   chooser/AddApp.cpp           picking any installed application
 //   chooser/CopyMenu.cpp         the copy menu and the clipboard
 //   chooser/Share.cpp            the share menu
@@ -89,8 +90,10 @@ public:
     // ---- display flow -------------------------------------------------------
     // Takes the files to show next. Every dialog and menu of the chooser still
     // open is cancelled first: nothing chosen in it acts on the new files.
+    // ruleApp, when given (by a rule), is the application the countdown runs
+    // to, with a tile of its own first in the row.
     void configure(const QList<QUrl>& fileURLs, bool isOpenAsContext = false,
-                   bool skipTimer = false);
+                   bool skipTimer = false, const std::optional<QUrl>& ruleApp = {});
     void showFiles();
     // Replaces the preview in the pane with the one for the file, or with none
     // for a location that is not an existing local file.
@@ -148,6 +151,9 @@ public:
     void openFilesAndQuit(const QUrl& appURL);
     void onPreviewDoubleClick();
     void onCloseTapped();
+    // The chooser stays, paused, saying that the application could not open
+    // the files (error is the launcher's own words, in the tool tip).
+    void showLaunchFailure(const QUrl& appURL, const QString& error);
     bool isLaunchInFlight() const { return launchInFlight; }
 
     // ---- files of several types ---------------------------------------------
@@ -209,7 +215,12 @@ public:
     QRect windowWillUseStandardFrame(const QWidget* window, const QRect& defaultFrame) const;
 
     // ---- rule and menus -----------------------------------------------------
+    // Pauses the countdown and opens the rule dialog for the files on show.
     void onRuleTapped();
+    // The candidates with the application first and the only default; it is
+    // added when it is not among them.
+    QList<AppCandidate> withCountdownApplication(QList<AppCandidate> candidates,
+                                                 const QUrl& app) const;
     void menuWillOpen(QMenu* menu);
 
     // ---- copy and share -----------------------------------------------------
@@ -237,6 +248,7 @@ public:
     double timerRemaining = timerDuration;
     bool isTimerPaused = false;
     bool skipTimer = false;
+    std::optional<QUrl> ruleCountdownApp;
 
     // Controls of the options row, kept for tests and window handling.
     WindowDragHandleView* dragHandle = nullptr;
@@ -304,7 +316,6 @@ private:
     // Window geometry changes, seen by the window's event filter.
     bool handleWindowEvent(QWidget* window, QEvent* event);
     void rebuildRowForNewWidth();
-    void showLaunchFailure(const QUrl& appURL, const QString& error);
     // The tile of openEachWithItsDefault(), at the end of the row.
     void addEachTile();
     // Once every launch of openEachWithItsDefault() has answered.
@@ -360,6 +371,7 @@ private:
     QPointer<QMenu> m_shareMenu;
     quint64 m_copyRequest = 0; // the copy chosen last
     QPointer<QDialog> m_applicationPicker;
+    QPointer<QDialog> m_ruleDialog;
     // The input event seen last, to act once on each.
     struct InputStamp {
         int type = 0;

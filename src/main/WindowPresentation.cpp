@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace marvoline {
 
 namespace {
@@ -81,12 +83,13 @@ void AppDelegate::showWindow() {
 
     const QList<QUrl> urls = pendingURLs;
     const bool skip = pendingSkipTimer;
+    const std::optional<QUrl> countdownApp = std::exchange(pendingCountdownApp, std::nullopt);
     pendingURLs.clear();
     pendingSkipTimer = false;
     // Filled, sized for what it shows and placed before it is first shown: the
     // window appears once, whole and in its place, instead of as an empty frame
     // that grows and moves once the files are in.
-    showFiles(urls, skip);
+    showFiles(urls, skip, countdownApp);
     controller->fitWindowToScreen();
 
     w->show();
@@ -112,7 +115,8 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-void AppDelegate::showFiles(const QList<QUrl>& urls, bool skipTimer) {
+void AppDelegate::showFiles(const QList<QUrl>& urls, bool skipTimer,
+                            const std::optional<QUrl>& countdownApp) {
     if (urls.isEmpty())
         return;
     if (window) {
@@ -121,7 +125,7 @@ void AppDelegate::showFiles(const QList<QUrl>& urls, bool skipTimer) {
     }
     const bool openAsContext = computeIsOpenAsContext(urls.first());
     if (mainViewController) {
-        mainViewController->configure(urls, openAsContext, skipTimer);
+        mainViewController->configure(urls, openAsContext, skipTimer, countdownApp);
         mainViewController->showFiles();
     }
 }
