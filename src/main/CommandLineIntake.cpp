@@ -126,6 +126,8 @@ CommandLineRequest commandLineRequest(const QList<QByteArray>& arguments) {
             return CommandLineRequest::Help;
         if (argument == "--version")
             return CommandLineRequest::Version;
+        if (argument == "--portal")
+            return CommandLineRequest::Portal;
     }
     return CommandLineRequest::ShowFiles;
 }
@@ -140,6 +142,8 @@ QString usageText() {
     text += QStringLiteral("  --help     ") + qtTrId("ui.helpOption") + QLatin1Char('\n');
     //% "Show the version and exit"
     text += QStringLiteral("  --version  ") + qtTrId("ui.versionOption") + QLatin1Char('\n');
+    //% "Choose applications for the desktop portal (sandboxed applications)"
+    text += QStringLiteral("  --portal   ") + qtTrId("ui.portalOption") + QLatin1Char('\n');
     return text;
 }
 

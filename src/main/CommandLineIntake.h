@@ -48,8 +48,9 @@ QList<QUrl> keptCommandLineFiles(const QList<QByteArray>& arguments);
 QByteArray workingDirectoryPath();
 
 // What an argument of the command line asks for instead of showing files:
-// the first "--help" or "--version" wins.
-enum class CommandLineRequest { ShowFiles, Help, Version };
+// the first "--help", "--version" or "--portal" wins. "--portal" serves the
+// desktop portal's application chooser on the session bus.
+enum class CommandLineRequest { ShowFiles, Help, Version, Portal };
 CommandLineRequest commandLineRequest(const QList<QByteArray>& arguments);
 
 // The text "--help" and "--version" print on standard output.
