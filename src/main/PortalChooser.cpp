@@ -126,7 +126,10 @@ void PortalChooser::choiceCancelled() {
 
 void PortalChooser::takeWindowDown() {
     // The chooser keeps its receiver: having handed its choice over, it takes
-    // no other way out while the window waits to be deleted.
+    // no other way out while the window waits to be deleted, and the
+    // countdown of one the portal closed must not run out meanwhile.
+    if (m_controller)
+        m_controller->pauseTimer();
     if (m_window) {
         m_window->removeEventFilter(this);
         m_window->hide();
