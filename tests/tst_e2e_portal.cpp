@@ -79,7 +79,7 @@ private:
         // The first line that begins with the prefix, once it comes.
         QString waitFor(const QString& prefix, int timeoutMs) {
             QString found;
-            QTest::qWaitFor(
+            (void)QTest::qWaitFor(
                 [&] {
                     while (process.canReadLine())
                         lines.append(QString::fromUtf8(process.readLine()).trimmed());
@@ -109,7 +109,7 @@ private:
     // The chooser process the bus started, once it serves the portal.
     qint64 chooserPid() {
         qint64 pid = 0;
-        QTest::qWaitFor(
+        (void)QTest::qWaitFor(
             [&] {
                 const QDBusReply<uint> reply =
                     connection().interface()->servicePid(PortalAppChooser::serviceName);
@@ -160,10 +160,9 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("keys"); // none: the countdown; "close": the portal's
         QTest::addColumn<QString>("ending");
         QTest::addColumn<QString>("opener");
-        QTest::newRow("countdown")
-            << "countdown.txt" << QStringList{} << "response 0 org.example.Viewer" << viewerId;
-        QTest::newRow("key") << "key.csv" << QStringList{"Right", "Return"}
-                             << "response 0 org.example.Editor" << editorId;
+        QTest::newRow("countdown") << "countdown.txt" << QStringList{} << "response 0" << viewerId;
+        QTest::newRow("key") << "key.csv" << QStringList{"Right", "Return"} << "response 0"
+                             << editorId;
         QTest::newRow("Escape") << "escape.html" << QStringList{"Escape"} << "response 1"
                                 << "";
         QTest::newRow("close button") << "frame.md" << QStringList{"alt+F4"} << "response 1"
@@ -217,13 +216,13 @@ private Q_SLOTS:
         const QStringList answers{first->waitFor("response ", 20000),
                                   second->waitFor("response ", 20000)};
         QCOMPARE(answers.count("response 1"), 1);
-        QCOMPARE(answers.count("response 0 org.example.Editor"), 1);
+        QCOMPARE(answers.count("response 0"), 1); // the recording says which application
         QTRY_COMPARE_WITH_TIMEOUT(launches(editorId).size(), 1, 10000);
         QCOMPARE(launches(viewerId).size(), 0);
 
         const auto third = ask(file);
         QVERIFY(!third->waitFor("handle ", 20000).isEmpty());
-        QCOMPARE(third->waitFor("response ", 20000), "response 0 org.example.Editor");
+        QCOMPARE(third->waitFor("response ", 20000), "response 0");
         QTRY_COMPARE_WITH_TIMEOUT(launches(editorId).size(), 2, 10000);
         // Every caller heard once.
         for (Ask* request : {first.get(), second.get(), third.get()}) {

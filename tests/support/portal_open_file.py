@@ -4,7 +4,8 @@ sandbox would: org.freedesktop.portal.OpenURI.OpenFile with the file passed as
 a descriptor and ask=true, so that the portal asks its application chooser.
 
 Prints "handle <path>" once the portal has taken the request, then
-"response <code> <choice>" when the request ends, and exits. On SIGUSR1 it
+"response <code>" when the request ends (the portal names no application), and
+exits. On SIGUSR1 it
 closes the request instead (org.freedesktop.portal.Request.Close) and prints
 "closed".
 
@@ -31,8 +32,8 @@ def main():
     loop = GLib.MainLoop()
 
     def on_response(_conn, _sender, _path, _iface, _signal, params):
-        code, results = params.unpack()
-        print("response %d %s" % (code, results.get("choice", "")), flush=True)
+        code, _results = params.unpack()
+        print("response %d" % code, flush=True)
         loop.quit()
 
     # Subscribed before the call: the answer may come before the call returns.
