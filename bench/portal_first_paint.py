@@ -60,7 +60,8 @@ def sandbox(root, program):
           "Exec=/usr/libexec/xdg-permission-store\n")
     write(os.path.join(root, "bus.conf"),
           "<busconfig><type>session</type><listen>unix:dir=%s</listen>"
-          "<servicedir>%s</servicedir><policy context='default'><allow send_destination='*'/>"
+          "<servicedir>%s</servicedir><policy context='default'>"
+          "<allow send_destination='*' eavesdrop='true'/><allow eavesdrop='true'/>"
           "<allow own='*'/></policy></busconfig>\n" % (root, services))
     shutil.copy(os.path.join(SOURCE, "resources/marvoline.portal"), os.path.join(root, "data"))
     env["XDG_DESKTOP_PORTAL_DIR"] = os.path.join(root, "data")
@@ -94,9 +95,8 @@ def main():
     threading.Thread(target=read_log, daemon=True).start()
     portal = subprocess.Popen(["/usr/libexec/xdg-desktop-portal", "-r"], env=env,
                               stderr=subprocess.DEVNULL)
-    bus = Gio.DBusConnection.new_for_address_sync(
-        address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT |
-        Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
+    os.environ["DBUS_SESSION_BUS_ADDRESS"] = address
+    bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
 
     def owner_pid(name):
         try:
