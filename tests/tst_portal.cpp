@@ -96,23 +96,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("token");
         QTest::addColumn<uint>("code");
         QTest::addColumn<Results>("results");
-        QTest::newRow("chosen") << "answer" << editorId << "" << 0u
+        const QString none;
+        QTest::newRow("chosen") << "answer" << editorId << none << 0u
                                 << Results{{"choice", "s=org.example.Editor"}};
         QTest::newRow("chosen, token")
             << "answer"
             << "a.desktop.desktop"
             << "x" << 0u << Results{{"choice", "s=a.desktop"}, {"activation_token", "s=x"}};
-        QTest::newRow("chosen, no ID") << "answer"
-                                       << ""
-                                       << "x" << 0u << Results{};
+        QTest::newRow("chosen, no ID") << "answer" << none << "x" << 0u << Results{};
         QTest::newRow("cancelled") << "cancel" << editorId << "x" << 1u << Results{};
-        QTest::newRow("portal's Close") << "close"
-                                        << ""
-                                        << "" << 2u << Results{};
+        QTest::newRow("portal's Close") << "close" << none << none << 2u << Results{};
         // Its answer reaches no one: the request closed and taken off the screen shows it.
-        QTest::newRow("caller gone") << "vanish"
-                                     << ""
-                                     << "" << 2u << Results{};
+        QTest::newRow("caller gone") << "vanish" << none << none << 2u << Results{};
     }
     void requestEnds() {
         QFETCH(QString, way);
@@ -228,7 +223,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("chosen"); // index into apps; -1: cancelled
         QTest::newRow("countdown") << "countdown" << 0;
         QTest::newRow("tile") << "tile" << 1;
-        QTest::newRow("preview double click") << "double click" << 0;
         QTest::newRow("Close") << "close" << -1;
     }
     void chooserHandsTheChoiceOver() {
@@ -257,8 +251,6 @@ private Q_SLOTS:
                 vc.tick();
         } else if (way == "tile") {
             QTest::mouseClick(tiles(vc).at(1), Qt::LeftButton);
-        } else if (way == "double click") {
-            vc.onPreviewDoubleClick();
         } else {
             vc.closeButton->click();
         }
