@@ -241,6 +241,19 @@ private Q_SLOTS:
             order.append(candidate.url);
         QCOMPARE(order, apps);
         QVERIFY(vc.allAppCandidates.first().isDefault && vc.timer);
+        // New choices rebuild the row; the countdown goes on while its application is offered.
+        receiver.apps = {apps.at(0), apps.at(2)};
+        vc.refreshOfferedApplications();
+        QCOMPARE(tiles(vc).size(), 2);
+        QVERIFY(!vc.isTimerPaused);
+        receiver.apps = {apps.at(1)};
+        vc.refreshOfferedApplications();
+        QCOMPARE(tiles(vc).size(), 1);
+        QVERIFY(vc.isTimerPaused);
+        receiver.apps = apps;
+        vc.refreshOfferedApplications();
+        QCOMPARE(tiles(vc).size(), 3);
+        vc.startTimer(file, apps.at(0));
         for (QWidget* option :
              std::initializer_list<QWidget*>{vc.ruleButton, vc.laterPopUp, vc.copyPopUp,
                                              vc.shareButton, vc.dragHandle, vc.setDefaultButton})
