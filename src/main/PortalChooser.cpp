@@ -146,7 +146,6 @@ bool PortalChooser::eventFilter(QObject* watched, QEvent* event) {
             // bench/portal_first_paint.py reads the time of the first frame here.
             qCDebug(lcMarvoline, "portal chooser painted at %lld ms",
                     QDateTime::currentMSecsSinceEpoch());
-            Q_EMIT shown();
         } else if (event->type() == QEvent::Close && m_controller) {
             // The window's close button: the request is cancelled.
             event->ignore();

@@ -26,17 +26,9 @@ public:
     explicit PortalChooser(PortalAppChooser& service, QObject* parent = nullptr);
     ~PortalChooser() override;
 
-    // The window of the request on show; null between requests.
-    QWidget* window() const { return m_window; }
-    MainViewController* controller() const { return m_controller; }
-
     QList<QUrl> offeredApplications() const override { return m_offered; }
     void applicationChosen(const QUrl& appURL) override;
     void choiceCancelled() override;
-
-Q_SIGNALS:
-    // The chooser of a request has been painted for the first time.
-    void shown();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
