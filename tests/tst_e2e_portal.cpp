@@ -144,12 +144,6 @@ private Q_SLOTS:
             connection().interface()->isServiceRegistered("org.freedesktop.portal.Desktop"), 20000);
     }
 
-    void cleanupTestCase() {
-        portal.terminate();
-        portal.waitForFinished(5000);
-        QDBusConnection::disconnectFromBus("e2e-portal");
-    }
-
     void init() { sb.clearRecords(); }
 
     // The countdown runs out on the portal's first choice, a key picks the next one, and the

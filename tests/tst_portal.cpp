@@ -197,12 +197,10 @@ private Q_SLOTS:
         QTest::addColumn<QVariant>("lastChoice");
         QTest::addColumn<QStringList>("expected");
         const QStringList abc{"a", "b", "c"};
-        QTest::newRow("given order") << abc << QVariant() << abc;
         QTest::newRow("last choice first") << abc << QVariant("c") << QStringList{"c", "a", "b"};
         QTest::newRow("last choice, suffix")
             << abc << QVariant("b.desktop") << QStringList{"b", "a", "c"};
         QTest::newRow("last choice not offered") << abc << QVariant("z") << abc;
-        QTest::newRow("last choice no string") << abc << QVariant(2) << abc;
         QTest::newRow("duplicates, empties")
             << QStringList{"", "a", "a.desktop", "b"} << QVariant() << QStringList{"a", "b"};
     }
