@@ -477,5 +477,13 @@
         <source>No rules yet: the chooser shows every file.</source>
         <translation>No rules yet: the chooser shows every file.</translation>
     </message>
+    <message id="ui.portalOption">
+        <source>Choose applications for the desktop portal (sandboxed applications)</source>
+        <translation>Choose applications for the desktop portal (sandboxed applications)</translation>
+    </message>
+    <message id="ui.portalUnavailable">
+        <source>Cannot serve the desktop portal: %1 is taken or there is no session bus.</source>
+        <translation>Cannot serve the desktop portal: %1 is taken or there is no session bus.</translation>
+    </message>
 </context>
 </TS>

@@ -475,5 +475,13 @@
         <source>No rules yet: the chooser shows every file.</source>
         <translation>ルールはまだありません。すべてのファイルで選択画面を表示します。</translation>
     </message>
+    <message id="ui.portalOption">
+        <source>Choose applications for the desktop portal (sandboxed applications)</source>
+        <translation>デスクトップポータルのためにアプリケーションを選びます（サンドボックスのアプリケーション）</translation>
+    </message>
+    <message id="ui.portalUnavailable">
+        <source>Cannot serve the desktop portal: %1 is taken or there is no session bus.</source>
+        <translation>デスクトップポータルに応えられません: %1 が使用中か、セッションバスがありません。</translation>
+    </message>
 </context>
 </TS>

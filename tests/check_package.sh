@@ -48,6 +48,8 @@ for path in \
     /usr/share/icons/hicolor/48x48/apps/org.marvoline.Marvoline.png \
     /usr/share/metainfo/org.marvoline.Marvoline.metainfo.xml \
     /usr/share/man/man1/marvoline.1 \
+    /usr/share/dbus-1/services/org.freedesktop.impl.portal.desktop.marvoline.service \
+    /usr/share/xdg-desktop-portal/portals/marvoline.portal \
     /etc/xdg/autostart/org.marvoline.Marvoline.Reminders.desktop; do
     grep -qx -- "$path" "$work/contents" || fail "package lacks $path"
 done

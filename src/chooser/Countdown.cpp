@@ -50,6 +50,8 @@ void MainViewController::tick() {
     if (countdownApp && !fileURLs.isEmpty() && !launchInFlight) {
         performSetDefaultIfNeeded(fileURLs.first());
         openWith(*countdownApp, fileURLs);
+    } else if (m_choiceReceiver) {
+        handOverCancel();
     } else if (!launchInFlight) {
         Q_EMIT terminateRequested();
     }

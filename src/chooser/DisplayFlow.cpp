@@ -16,7 +16,8 @@ void MainViewController::configure(const QList<QUrl>& urls, bool openAsContext, 
     // would be lost with them.
     cancelDialogsAndMenus();
     fileURLs = urls;
-    isOpenAsContext = openAsContext;
+    // A choice handed over makes no default here.
+    isOpenAsContext = openAsContext && !m_choiceReceiver;
     skipTimer = skip;
     ruleCountdownApp = ruleApp;
 }

@@ -11,6 +11,10 @@
 namespace marvoline {
 
 void MainViewController::openWith(const QUrl& appURL, const QList<QUrl>& urls) {
+    if (m_choiceReceiver) {
+        handOverChoice(appURL);
+        return;
+    }
     recordAppUsage(appURL);
     launchInFlight = true;
     Q_EMIT launchStarted();
@@ -70,6 +74,10 @@ void MainViewController::onPreviewDoubleClick() {
 
 void MainViewController::onCloseTapped() {
     pauseTimer();
+    if (m_choiceReceiver) {
+        handOverCancel();
+        return;
+    }
     if (launchInFlight) {
         // Leave once the launch that is under way has finished.
         quitAfterLaunch = true;

@@ -5,6 +5,7 @@
 
 #include "handlers/AppPaths.h"
 #include "handlers/CandidateList.h"
+#include "main/ChoiceReceiver.h"
 #include "main/MainViewController.h"
 #include "platform/AppRegistry.h"
 #include "platform/AppStreamMetainfo.h"
@@ -74,6 +75,38 @@ QString nameOf(const std::optional<AppBundleInfo>& info, const QUrl& appURL) {
     return name;
 }
 
+// The candidates of the list in its order, named as the row shows them, the
+// final default marked.
+QList<AppCandidate> candidatesInOrder(AppRegistry& registry, EntryTable& table,
+                                      const QList<QUrl>& list,
+                                      const std::optional<QUrl>& finalDefault) {
+    readEntries(registry, table, list);
+    QStringList names;
+    names.reserve(list.size());
+    QHash<QString, int> nameCounts;
+    for (const QUrl& app : list) {
+        const std::optional<AppEntry>& entry = table[app];
+        names.append(nameOf(entry ? std::optional(entry->info) : std::nullopt, app));
+        ++nameCounts[names.last()];
+    }
+
+    QList<AppCandidate> candidates;
+    candidates.reserve(list.size());
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        const QUrl& app = list.at(i);
+        const std::optional<AppEntry>& entry = table[app];
+        AppCandidate candidate;
+        candidate.url = app;
+        candidate.name = names.at(i);
+        if (entry && nameCounts.value(candidate.name) > 1)
+            candidate.version = appStreamReleaseVersion(entry->info.identifier);
+        candidate.icon = entry ? entry->icon : registry.applicationIcon(app);
+        candidate.isDefault = finalDefault && isSameApplication(app, *finalDefault);
+        candidates.append(candidate);
+    }
+    return candidates;
+}
+
 } // namespace
 
 QList<AppCandidate> appCandidatesFromAnswer(const MainViewController& controller,
@@ -110,34 +143,23 @@ QList<AppCandidate> appCandidatesFromAnswer(const MainViewController& controller
         }
     }
 
-    readEntries(registry, table, list);
-    QStringList names;
-    names.reserve(list.size());
-    QHash<QString, int> nameCounts;
-    for (const QUrl& app : list) {
-        const std::optional<AppEntry>& entry = table[app];
-        names.append(nameOf(entry ? std::optional(entry->info) : std::nullopt, app));
-        ++nameCounts[names.last()];
-    }
+    return candidatesInOrder(registry, table, list, finalDefault);
+}
 
-    QList<AppCandidate> candidates;
-    candidates.reserve(list.size());
-    for (qsizetype i = 0; i < list.size(); ++i) {
-        const QUrl& app = list.at(i);
-        const std::optional<AppEntry>& entry = table[app];
-        AppCandidate candidate;
-        candidate.url = app;
-        candidate.name = names.at(i);
-        if (entry && nameCounts.value(candidate.name) > 1)
-            candidate.version = appStreamReleaseVersion(entry->info.identifier);
-        candidate.icon = entry ? entry->icon : registry.applicationIcon(app);
-        candidate.isDefault = finalDefault && isSameApplication(app, *finalDefault);
-        candidates.append(candidate);
-    }
-    return candidates;
+QList<AppCandidate> MainViewController::offeredAppCandidates() const {
+    AppRegistry& registry = platform::registry();
+    const QList<QUrl> given =
+        m_choiceReceiver ? m_choiceReceiver->offeredApplications() : QList<QUrl>();
+    EntryTable table;
+    readEntries(registry, table, given);
+    const QList<QUrl> apps = offeredApplications(table, given);
+    return candidatesInOrder(registry, table, apps,
+                             apps.isEmpty() ? std::nullopt : std::optional(apps.first()));
 }
 
 QList<AppCandidate> MainViewController::loadAppCandidates(const QUrl& fileURL) const {
+    if (m_choiceReceiver)
+        return offeredAppCandidates();
     return appCandidatesFromAnswer(*this, fileURL,
                                    platform::registry().applicationsForFile(fileURL));
 }

@@ -5,12 +5,14 @@
 #include "main/LaunchCoordinator.h"
 #include "main/MainViewController.h"
 #include "main/RuleIntake.h"
+#include "main/PortalChooser.h"
 #include "main/Translations.h"
 #include "platform/ClipboardHandOver.h"
 #include "platform/FilePaths.h"
 #include "platform/PreferencesStore.h"
 #include "platform/ReminderStore.h"
 #include "platform/RuleStore.h"
+#include "platform/dbus/PortalAppChooser.h"
 #include "platform/dbus/ReminderAgentLauncher.h"
 
 #include <QApplication>
@@ -67,17 +69,43 @@ bool printRequestedInformation(CommandLineRequest request) {
         std::fputs(rulesText(RuleStore::standard().rules()).toLocal8Bit().constData(), stdout);
         return true;
     case CommandLineRequest::ShowFiles:
+    case CommandLineRequest::Portal:
         break;
     }
     return false;
+}
+
+// Serves the desktop portal's application chooser until the bus goes away.
+int runPortal(QApplication& app) {
+    // Between requests no window is up; the service stays for the next one.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    PortalAppChooser service(bus);
+    if (!bus.isConnected() || !service.registerService()) {
+        //% "Cannot serve the desktop portal: %1 is taken or there is no session bus."
+        std::fprintf(stderr, "marvoline: %s\n",
+                     qtTrId("ui.portalUnavailable")
+                         .arg(QString::fromLatin1(PortalAppChooser::serviceName))
+                         .toLocal8Bit()
+                         .constData());
+        return 1;
+    }
+    PortalChooser chooser(service);
+    const int status = QApplication::exec();
+    Q_UNUSED(app);
+    PreferencesStore::waitForBackgroundWrites(PreferencesStore::lockWaitTime +
+                                              std::chrono::seconds(5));
+    return status;
 }
 
 } // namespace
 
 bool isInformationCommand(int argc, char** argv) {
     const QList<QByteArray> arguments = rawArguments(argc, argv);
-    return !reminderResponseArgument(arguments) &&
-           commandLineRequest(arguments) != CommandLineRequest::ShowFiles;
+    if (reminderResponseArgument(arguments))
+        return false;
+    const CommandLineRequest request = commandLineRequest(arguments);
+    return request == CommandLineRequest::Help || request == CommandLineRequest::Version;
 }
 
 int printInformation(QCoreApplication& app, int argc, char** argv) {
@@ -106,6 +134,8 @@ int runApplication(QApplication& app, int argc, char** argv,
 
     if (printRequestedInformation(commandLineRequest(arguments)))
         return 0;
+    if (commandLineRequest(arguments) == CommandLineRequest::Portal)
+        return runPortal(app);
 
     AppDelegate delegate;
     delegate.ignoreRules = choosesWhateverTheRules(arguments);

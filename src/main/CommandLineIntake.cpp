@@ -128,6 +128,8 @@ CommandLineRequest commandLineRequest(const QList<QByteArray>& arguments) {
             return CommandLineRequest::Version;
         if (argument == "--rules")
             return CommandLineRequest::Rules;
+        if (argument == "--portal")
+            return CommandLineRequest::Portal;
     }
     return CommandLineRequest::ShowFiles;
 }
@@ -150,6 +152,8 @@ QString usageText() {
     text += QStringLiteral("  --rules    ") + qtTrId("ui.rulesOption") + QLatin1Char('\n');
     //% "Show the chooser for the files whatever the rules say"
     text += QStringLiteral("  --choose   ") + qtTrId("ui.chooseOption") + QLatin1Char('\n');
+    //% "Choose applications for the desktop portal (sandboxed applications)"
+    text += QStringLiteral("  --portal   ") + qtTrId("ui.portalOption") + QLatin1Char('\n');
     return text;
 }
 

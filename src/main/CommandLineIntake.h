@@ -48,8 +48,9 @@ QList<QUrl> keptCommandLineFiles(const QList<QByteArray>& arguments);
 QByteArray workingDirectoryPath();
 
 // What an argument of the command line asks for instead of showing files:
-// the first "--help", "--version" or "--rules" wins.
-enum class CommandLineRequest { ShowFiles, Help, Version, Rules };
+// the first "--help", "--version", "--rules" or "--portal" wins. "--portal"
+// serves the desktop portal's application chooser on the session bus.
+enum class CommandLineRequest { ShowFiles, Help, Version, Rules, Portal };
 CommandLineRequest commandLineRequest(const QList<QByteArray>& arguments);
 
 // Whether "--choose" is among the arguments: the chooser shows the files

@@ -27,6 +27,7 @@ class QTimer;
 namespace marvoline {
 
 class AppIconButton;
+class ChoiceReceiver;
 class MenuButton;
 class NotificationTrigger;
 struct ShareTarget;
@@ -55,6 +56,7 @@ class WindowDragHandleView;
 //   chooser/Share.cpp            the share menu
 //   chooser/InputMonitors.cpp    key presses, clicks and wheel over the preview
 //   chooser/WindowSizing.cpp     the window's size on its screen, the zoom frame
+//   chooser/ChoiceHandOver.cpp   the choice handed to another program instead of a launch
 //   handlers/PersistedSettings.cpp, handlers/AppCandidates.cpp,
 //   handlers/DefaultResolution.cpp, handlers/DefaultSwitching.cpp
 class MainViewController : public QWidget {
@@ -214,6 +216,19 @@ public:
     // its screen's available area less the window manager's decoration.
     QRect windowWillUseStandardFrame(const QWidget* window, const QRect& defaultFrame) const;
 
+    // ---- choice handed over -------------------------------------------------
+    // From now on the chooser offers the receiver's applications and hands
+    // the choice to it instead of launching (see ChoiceReceiver); the options
+    // that act on the files themselves (Rule, Later, Copy, Share, the drag
+    // handle, the set-default check box) are hidden. Null: back to launching.
+    // Call before showFiles(); the receiver must outlive the chooser or be
+    // reset first.
+    void setChoiceReceiver(ChoiceReceiver* receiver);
+    ChoiceReceiver* choiceReceiver() const { return m_choiceReceiver; }
+    // The receiver's applications changed: the row is built anew; the
+    // countdown stops when its application is no longer offered.
+    void refreshOfferedApplications();
+
     // ---- rule and menus -----------------------------------------------------
     // Pauses the countdown and opens the rule dialog for the files on show.
     void onRuleTapped();
@@ -360,6 +375,14 @@ private:
     void updateTextAppearance();
     void fitBandToTiles();
 
+    // The applications of the receiver as candidates, the first the default.
+    QList<AppCandidate> offeredAppCandidates() const;
+    // Hand the choice or the cancel to the receiver, once per showing.
+    void handOverChoice(const QUrl& appURL);
+    void handOverCancel();
+
+    ChoiceReceiver* m_choiceReceiver = nullptr;
+    bool m_choiceHandedOver = false;
     bool launchInFlight = false;
     int m_pendingSwitches = 0;
     bool m_switchFailed = false;
