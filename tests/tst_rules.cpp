@@ -57,15 +57,6 @@ Rule rule(const QString& text) {
     return made;
 }
 
-qint64 usesOf(const QUrl& app) {
-    PreferencesStore::waitForBackgroundWrites(std::chrono::seconds(30));
-    return PreferencesStore::standard()
-        .value(MainViewController::appUsageKey)
-        .toObject()
-        .value(app.path())
-        .toInteger();
-}
-
 } // namespace
 
 class TestRules final : public QObject {
