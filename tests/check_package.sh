@@ -53,6 +53,9 @@ for path in \
     /etc/xdg/autostart/org.marvoline.Marvoline.Reminders.desktop; do
     grep -qx -- "$path" "$work/contents" || fail "package lacks $path"
 done
+# The PDF module, in the library folder's marvoline folder.
+module="$(grep -m1 -E '^/usr/lib/([^/]+/)?marvoline/marvoline-pdf\.so$' "$work/contents" || true)"
+[[ -n "$module" ]] || fail "package lacks the PDF module"
 # Nothing outside /usr but the autostart entry, which is a configuration file;
 # no caches that belong to the whole system, nothing of the build or the tests.
 grep -Ev '^/((usr|etc/xdg/autostart)(/.*)?/?)?$|^/etc/(xdg/)?$' "$work/contents" &&
@@ -63,11 +66,16 @@ grep -qx /etc/xdg/autostart/org.marvoline.Marvoline.Reminders.desktop "$work/con
 grep -E 'mimeinfo\.cache|icon-theme\.cache|/include/|tst_|_tests|bench_' "$work/contents" &&
     fail "package holds caches, headers, tests or benchmarks"
 
-# ---- unpacked: every library the executable links comes from a dependency ----
+# ---- unpacked: every library the executable and the PDF module link comes from a dependency ----
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
-needed="$(objdump -p "$root/usr/bin/marvoline" | awk '$1 == "NEEDED" {print $2}')"
+linked() { objdump -p "$1" | awk '$1 == "NEEDED" {print $2}'; }
+needed="$(linked "$root/usr/bin/marvoline")"
 [[ -n "$needed" ]] || fail "no NEEDED libraries read from the executable"
+# Qt's PDF library and what it pulls in are loaded with the module, for PDF files only.
+grep -q Qt6Pdf <<<"$needed" && fail "the executable links Qt's PDF library"
+grep -q Qt6Pdf <<<"$(linked "$root$module")" || fail "the PDF module does not link Qt's PDF library"
+needed="$(sort -u <<<"$needed"$'\n'"$(linked "$root$module")")"
 cache="$(ldconfig -p)"
 for library in $needed; do
     path="$(awk -v l="$library" '$1 == l {print $NF; exit}' <<<"$cache")"

@@ -2,6 +2,7 @@
 // defaults compared with and without it over a copy of the system's desktop
 // entries, and the installed executable run on a file in a sandbox whose
 // XDG_DATA_DIRS includes the prefix's share folder, on a real X server.
+#include "support/HostileFiles.h"
 #include "support/TestMain.h"
 #include "support/X11Desktop.h"
 
@@ -93,6 +94,12 @@ void copyEntries(const QString& from, const QString& to) {
             continue;
         test::XdgSandbox::writeBytes(to + path.mid(from.size()), test::XdgSandbox::readBytes(path));
     }
+}
+
+// Whether the running process has mapped a file whose path holds the text.
+bool mapsFile(const QProcess& process, const QString& text) {
+    return test::XdgSandbox::readBytes(u"/proc/%1/maps"_s.arg(process.processId()))
+        .contains(QFile::encodeName(text));
 }
 
 // What the package manager's trigger (and `cmake --install`) runs: GIO reads a
@@ -234,6 +241,8 @@ private Q_SLOTS:
         const QString program = prefix + u"/bin/marvoline"_s;
         test::ChooserProcess chooser(program, {file});
         QVERIFY2(!chooser.window.isEmpty(), "no chooser window appeared");
+        // Qt's PDF library is loaded for PDF files only.
+        QVERIFY(!mapsFile(chooser.process, u"libQt6Pdf"_s));
         // Both controls found on one layout of the twin, while the countdown runs.
         QPoint close;
         const std::optional<QPoint> checkBox = chooser.locate([&close](MainViewController& vc) {
@@ -252,6 +261,19 @@ private Q_SLOTS:
         const QString key = MainViewController::previousDefaultKeyPrefix + u"text/plain"_s;
         QCOMPARE(PreferencesStore::standard().value(key).toString(),
                  sb.appUrl(test::viewerId).path());
+    }
+
+    // The installed chooser draws a PDF with the module installed for it.
+    void pdfModuleInstalled() {
+        const QUrl file = sb.writeFile(u"install/paper.pdf"_s, test::blankPdf(1));
+        test::ChooserProcess chooser(prefix + u"/bin/marvoline"_s, {file});
+        QVERIFY2(!chooser.window.isEmpty(), "no chooser window appeared");
+        const QString module =
+            prefix + u"/"_s + QStringLiteral(PDF_MODULE_DIR) + u"/marvoline-pdf"_s;
+        QTRY_VERIFY_WITH_TIMEOUT(mapsFile(chooser.process, module), 10000);
+        QVERIFY(mapsFile(chooser.process, u"libQt6Pdf"_s));
+        chooser.process.kill();
+        chooser.process.waitForFinished();
     }
 };
 

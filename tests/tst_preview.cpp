@@ -14,6 +14,7 @@
 #include "platform/FilePaths.h"
 #include "platform/FolderWalk.h"
 #include "platform/ImageFrames.h"
+#include "platform/PdfPages.h"
 #include "views/FileCardView.h"
 #include "views/FolderPreviewView.h"
 #include "views/GeneralPreviewView.h"
@@ -26,6 +27,7 @@
 #include <QFile>
 #include <QFontInfo>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -382,13 +384,47 @@ private Q_SLOTS:
         QCOMPARE(turned.last().first().toInt(), 0);
     }
 
-    void unreadablePdfLeavesTheViewEmpty() {
+    // A document that cannot be read leaves the view empty. Without a PDF
+    // module that works (none, a file that is no library, a library without
+    // the module's function) a PDF gets the file card, without a warning.
+    void pdfWithoutAPage_data() {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QString>("module"); // in the folder looked in; empty: the built one
+        QTest::addColumn<int>("state");
+        const int unreadable = int(PdfPreviewView::State::Unreadable);
+        const int card = int(PdfPreviewView::State::Card);
+        const QByteArray pdf = test::blankPdf(2);
+        QTest::newRow("unreadable document") << pdfBytes << QString() << unreadable;
+        QTest::newRow("no module") << pdf << u"none"_s << card;
+        QTest::newRow("no library") << pdf << u"text"_s << card;
+        QTest::newRow("library without the function") << pdf << u"library"_s << card;
+    }
+    void pdfWithoutAPage() {
+        QFETCH(QByteArray, contents);
+        QFETCH(QString, module);
+        QFETCH(int, state);
+        const auto restore = qScopeGuard([] { setPdfModuleFolder({}); });
+        if (!module.isEmpty()) {
+            const QString folder = m_sandbox.root() + u"/module-"_s + QString::number(++m_files);
+            QVERIFY(QDir().mkpath(folder));
+            const QString where = folder + u"/marvoline-pdf.so"_s;
+            if (module == u"text")
+                test::XdgSandbox::writeBytes(where, "not a library\n");
+            if (module == u"library")
+                QVERIFY(QFile::copy(QLibraryInfo::path(QLibraryInfo::LibrariesPath) +
+                                        u"/libQt6Test.so.6"_s,
+                                    where));
+            setPdfModuleFolder(folder);
+        }
+        QTest::failOnWarning(QRegularExpression(u".*"_s));
         PdfPreviewView view;
         QSignalSpy ready(&view, &PdfPreviewView::ready);
-        view.configure(file(u"broken.pdf"_s, pdfBytes), u"application/pdf"_s);
+        view.configure(file(u"document.pdf"_s, contents), u"application/pdf"_s);
         QVERIFY(ready.wait(10000));
-        QCOMPARE(view.state(), PdfPreviewView::State::Unreadable);
+        QCOMPARE(int(view.state()), state);
         QVERIFY(view.pageImage().isNull());
+        QCOMPARE(view.findChild<FileCardView*>() != nullptr,
+                 state == int(PdfPreviewView::State::Card));
     }
 
     // A decoder's answer is taken only while it is wanted.

@@ -1,39 +1,61 @@
 #include "platform/PdfPages.h"
 
 #include "platform/FileContents.h"
+#include "platform/Logging.h"
+#include "platform/pdf/PdfModuleEntry.h"
 
+#include <QCoreApplication>
 #include <QFile>
-#include <QPainter>
-#include <QPdfDocument>
+#include <QLibrary>
+#include <QMutex>
 
 namespace marvoline {
+
+namespace {
+
+QMutex folderLock;
+QString chosenFolder; // empty: the installation's
+
+PdfModuleEntry loadPdfModuleEntry() {
+    const QString path = pdfModuleFolder() + u'/' + QLatin1StringView(kPdfModuleName);
+    // Loaded once and kept: QLibrary counts the loads, and the library is
+    // never unloaded under a page that is being drawn.
+    QLibrary library(path);
+    if (!library.load()) {
+        qCDebug(lcMarvoline) << "no PDF module:" << library.errorString();
+        return nullptr;
+    }
+    return reinterpret_cast<PdfModuleEntry>(library.resolve(kPdfModuleEntry));
+}
+
+} // namespace
+
+QString pdfModuleFolder() {
+    {
+        const QMutexLocker locker(&folderLock);
+        if (!chosenFolder.isEmpty())
+            return chosenFolder;
+    }
+    return QCoreApplication::applicationDirPath() + u'/' +
+           QLatin1StringView(MARVOLINE_PDF_MODULE_FROM_BIN);
+}
+
+void setPdfModuleFolder(const QString& folder) {
+    const QMutexLocker locker(&folderLock);
+    chosenFolder = folder;
+}
 
 PdfPage renderPdfPage(const QByteArray& path, int pageIndex, QSize box) {
     PdfPage page;
     const std::unique_ptr<QFile> file = openRegularFile(path);
     if (!file || box.isEmpty())
         return page;
-    // A random-access device: the document is read here and now, without an
-    // event loop, which this thread does not have.
-    QPdfDocument document;
-    document.load(file.get());
-    if (document.status() != QPdfDocument::Status::Ready)
+    const PdfModuleEntry render = loadPdfModuleEntry();
+    if (!render) {
+        page.drawable = false;
         return page;
-    page.pageCount = document.pageCount();
-    if (pageIndex < 0 || pageIndex >= page.pageCount)
-        return page;
-    const QSizeF points = document.pagePointSize(pageIndex);
-    if (points.isEmpty())
-        return page;
-    const QSize pixels =
-        points.scaled(QSizeF(box), Qt::KeepAspectRatio).toSize().expandedTo({1, 1});
-    const QImage drawn = document.render(pageIndex, pixels);
-    if (drawn.isNull())
-        return page;
-    // Pages are transparent where nothing is printed: paper is white.
-    page.image = QImage(drawn.size(), QImage::Format_RGB32);
-    page.image.fill(Qt::white);
-    QPainter(&page.image).drawImage(0, 0, drawn);
+    }
+    page.pageCount = render(file.get(), pageIndex, &box, &page.image);
     return page;
 }
 

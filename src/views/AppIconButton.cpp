@@ -29,7 +29,6 @@ constexpr qreal kBackgroundRadius = 8;
 constexpr qreal kBackgroundAlpha = 0.15;
 constexpr qreal kFillAlpha = 0.5;
 constexpr double kSmallestDrawnProgress = 0.001;
-constexpr qreal kFocusRingWidth = 2;
 constexpr qreal kNamePoints = 11;
 constexpr qreal kVersionPoints = 9;
 

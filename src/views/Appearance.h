@@ -14,6 +14,9 @@ namespace marvoline {
 // thin strokes of small letters lighter than their colour.
 inline constexpr double kSecondaryTextContrast = 5.0;
 
+// The width of the focus ring the chooser's own buttons draw.
+inline constexpr qreal kFocusRingWidth = 2;
+
 // WCAG 2 contrast ratio of two opaque colours, from 1 (same) to 21.
 double contrastRatio(const QColor& a, const QColor& b);
 

@@ -54,12 +54,17 @@ void PdfPreviewView::render(int index) {
     });
     const qreal ratio = devicePixelRatioF();
     const QSize box = QSize(kRenderSide, kRenderSide) * ratio;
-    m_task->start([path = localPath(m_url), index, box, ratio,
-                   self = this](const WorkerChannel& channel) {
-        PdfPage page = renderPdfPage(path, index, box);
-        page.image.setDevicePixelRatio(ratio);
-        channel.post([self, index, page] { self->takePage(index, page.image, page.pageCount); });
-    });
+    m_task->start(
+        [path = localPath(m_url), index, box, ratio, self = this](const WorkerChannel& channel) {
+            PdfPage page = renderPdfPage(path, index, box);
+            page.image.setDevicePixelRatio(ratio);
+            channel.post([self, index, page] {
+                if (page.drawable)
+                    self->takePage(index, page.image, page.pageCount);
+                else
+                    self->takeNoRenderer();
+            });
+        });
 }
 
 void PdfPreviewView::takePage(int index, const QImage& image, int pageCount) {
@@ -86,6 +91,15 @@ void PdfPreviewView::takePage(int index, const QImage& image, int pageCount) {
     // Pages asked for while this one was drawn: the last of them.
     if (m_wantedPage != m_pageIndex)
         showPage(m_wantedPage);
+}
+
+void PdfPreviewView::takeNoRenderer() {
+    // Without the PDF module a PDF is a file like any other.
+    m_task->settle();
+    m_task->deleteLater();
+    m_task = nullptr;
+    if (m_state == State::Pending)
+        showCard();
 }
 
 void PdfPreviewView::showCard() {

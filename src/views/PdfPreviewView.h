@@ -14,7 +14,7 @@ namespace marvoline {
 // turns the pages. Pages are read and drawn off the window's thread, each time
 // from the file; the view shows only the finished picture. A document that
 // cannot be read leaves the view empty; one that is not drawn within the time
-// limit gets the file card instead.
+// limit, or when the PDF module is missing, gets the file card instead.
 class PdfPreviewView : public QWidget {
     Q_OBJECT
 
@@ -53,6 +53,7 @@ protected:
 private:
     void render(int index);
     void takePage(int index, const QImage& image, int pageCount);
+    void takeNoRenderer();
     void showCard();
 
     QUrl m_url;

@@ -1,5 +1,6 @@
 #include "views/StopTimerButton.h"
 
+#include "views/Appearance.h"
 #include "views/SymbolIcons.h"
 
 #include <QKeyEvent>
@@ -8,12 +9,6 @@
 #include <QPainter>
 
 namespace marvoline {
-
-namespace {
-
-constexpr qreal kFocusRingWidth = 2;
-
-} // namespace
 
 StopTimerButton::StopTimerButton(QWidget* parent)
     : QAbstractButton(parent)

@@ -3,6 +3,7 @@
 #include "platform/FilePaths.h"
 #include "platform/NotificationCenter.h"
 #include "platform/dbus/ApplicationService.h"
+#include "platform/dbus/RequestName.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -22,10 +23,6 @@ const QString notificationsPath = QStringLiteral("/org/freedesktop/Notifications
 const QString desktopEntry = QStringLiteral("org.marvoline.Marvoline");
 const QString defaultAction = QStringLiteral("default");
 
-// org.freedesktop.DBus.RequestName answers.
-constexpr uint primaryOwner = 1;
-constexpr uint inQueue = 2;
-constexpr uint alreadyOwner = 4;
 // Notify's expire_timeout: shown until the user answers or dismisses it.
 constexpr qint32 neverExpires = 0;
 
@@ -83,11 +80,11 @@ void ReminderAgent::start() {
 }
 
 void ReminderAgent::onNameRequestAnswered(uint answer) {
-    if (answer == primaryOwner || answer == alreadyOwner) {
+    if (answer == requestname::primaryOwner || answer == requestname::alreadyOwner) {
         run();
         return;
     }
-    if (answer != inQueue) {
+    if (answer != requestname::inQueue) {
         finish();
         return;
     }

@@ -1,6 +1,7 @@
 #include "platform/dbus/SingleInstance.h"
 
 #include "platform/dbus/ApplicationService.h"
+#include "platform/dbus/RequestName.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -13,17 +14,6 @@
 #include <cstdio>
 
 namespace marvoline {
-
-namespace {
-
-// org.freedesktop.DBus.RequestName flags and answers.
-constexpr uint doNotQueue = 4;
-constexpr uint primaryOwner = 1;
-constexpr uint inQueue = 2;
-constexpr uint exists = 3;
-constexpr uint alreadyOwner = 4;
-
-} // namespace
 
 SingleInstance::SingleInstance(ApplicationService& service, QObject* parent)
     : QObject(parent)
@@ -59,7 +49,7 @@ void SingleInstance::start(const QDBusConnection& connection) {
         return;
     }
 
-    requestName(doNotQueue,
+    requestName(requestname::doNotQueue,
                 [this](uint reply, bool failed) { onNameRequestFinished(reply, failed); });
 }
 
@@ -103,11 +93,12 @@ void SingleInstance::claimAfterFallback() {
                 onOwnerChanged(newOwner);
             });
     requestName(0, [this, fail](uint reply, bool failed) {
-        if (failed || (reply != primaryOwner && reply != alreadyOwner && reply != inQueue)) {
+        if (failed || (reply != requestname::primaryOwner && reply != requestname::alreadyOwner &&
+                       reply != requestname::inQueue)) {
             fail(failed ? "the bus refused the request" : "the name is taken");
             return;
         }
-        if (reply != inQueue)
+        if (reply != requestname::inQueue)
             onOwnerChanged(m_connection.baseService());
     });
 }
@@ -120,7 +111,7 @@ void SingleInstance::onOwnerChanged(const QString& newOwner) {
 }
 
 void SingleInstance::onNameRequestFinished(uint reply, bool failed) {
-    if (!failed && (reply == primaryOwner || reply == alreadyOwner)) {
+    if (!failed && (reply == requestname::primaryOwner || reply == requestname::alreadyOwner)) {
         m_role = Role::Primary;
         Q_EMIT becamePrimary();
         return;
@@ -130,7 +121,7 @@ void SingleInstance::onNameRequestFinished(uint reply, bool failed) {
         m_connection.unregisterObject(QString::fromLatin1(ApplicationService::objectPath));
         m_exported = false;
     }
-    if (!failed && (reply == exists || reply == inQueue)) {
+    if (!failed && (reply == requestname::exists || reply == requestname::inQueue)) {
         m_role = Role::Secondary;
         Q_EMIT isSecondary();
         return;
