@@ -26,6 +26,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <sys/stat.h>
+
 using namespace marvoline;
 using namespace Qt::StringLiterals;
 using namespace marvoline::test;
@@ -193,9 +195,10 @@ private Q_SLOTS:
     // Stored, read back in order, moved and removed; what the program cannot
     // read stays in the file.
     void storeKeepsOrderAndForeignEntries() {
+        Rule latin1Folder = rule(u"folder=/tmp/x show"_s);
+        latin1Folder.folder = "/tmp/caf\xe9";
         const QList<Rule> rules{rule(u"type=application/pdf open=a.desktop"_s),
-                                rule(u"pattern=*.TXT countdown=b.desktop"_s),
-                                rule(u"folder=/tmp/x show"_s)};
+                                rule(u"pattern=*.TXT countdown=b.desktop"_s), latin1Folder};
         writeRules(rules);
         RuleStore store(rulesPath());
         QCOMPARE(store.rules(), rules);
@@ -345,8 +348,13 @@ private Q_SLOTS:
 
     // The Rule button's dialog proposes the first file's type, extension and
     // folder, stores the rule it is given and removes it again.
+    // The folder is named in Latin-1, not UTF-8: the rule keeps its bytes.
     void dialogStoresTheRule() {
-        const QUrl file = m_sandbox.writeFile(u"rules/dialog/Paper.PDF"_s, "%PDF-1.4\n");
+        const QByteArray folder = QFile::encodeName(m_sandbox.root()) + "/rules/caf\xe9";
+        QDir().mkpath(m_sandbox.root() + u"/rules"_s);
+        QCOMPARE(::mkdir(folder.constData(), 0700), 0);
+        QVERIFY(m_raw.write(folder + "/Paper.PDF", "%PDF-1.4\n"));
+        const QUrl file = fileUrlFromPath(folder + "/Paper.PDF");
         const auto vc = showing({file});
         vc->ruleButton->click();
         QVERIFY(vc->isTimerPaused);
@@ -355,7 +363,7 @@ private Q_SLOTS:
         QVERIFY2(dialog->typeBox->isChecked() && dialog->typeBox->text().contains(u"PDF"_s),
                  qPrintable(dialog->typeBox->text()));
         QCOMPARE(dialog->patternEdit->text(), u"*.pdf"_s);
-        QCOMPARE(dialog->folderEdit->text(), QFileInfo(file.toLocalFile()).canonicalPath());
+        QCOMPARE(dialog->folderEdit->text(), QFile::decodeName(folder));
         dialog->folderBox->setChecked(true);
         dialog->countdownRadio->setChecked(true);
         dialog->appCombo->setCurrentIndex(dialog->appCombo->findText(u"Editor"_s));
@@ -365,7 +373,7 @@ private Q_SLOTS:
         const Rule stored = RuleStore(rulesPath()).rules().first();
         QCOMPARE(stored.type, std::optional(u"application/pdf"_s));
         QVERIFY(stored.pattern.isEmpty());
-        QCOMPARE(QFile::decodeName(stored.folder), QFileInfo(file.toLocalFile()).canonicalPath());
+        QCOMPARE(stored.folder, folder);
         QCOMPARE(stored.outcome, RuleOutcome::StartCountdown);
         QCOMPARE(stored.application, editorId);
         // Listed once the write has been heard back (until then: "No rules yet").

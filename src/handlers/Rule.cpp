@@ -1,6 +1,7 @@
 #include "handlers/Rule.h"
 
 #include <QFile>
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QRegularExpression>
 #include <QStringList>
@@ -26,6 +27,23 @@ constexpr std::array<std::pair<RuleOutcome, const char*>, 3> outcomeNames{{
     {RuleOutcome::StartCountdown, "countdown"},
     {RuleOutcome::ShowWithoutCountdown, "show"},
 }};
+
+// A folder whose name is not UTF-8 is kept as its bytes, in base64 under
+// this key, as the reminder store keeps such paths.
+const QString folderBytesKey = QStringLiteral("base64");
+
+QJsonValue folderToJson(const QByteArray& folder) {
+    const QString text = QFile::decodeName(folder);
+    if (QFile::encodeName(text) == folder)
+        return text;
+    return QJsonObject{{folderBytesKey, QString::fromLatin1(folder.toBase64())}};
+}
+
+QByteArray folderFromJson(const QJsonValue& value) {
+    if (value.isObject())
+        return QByteArray::fromBase64(value.toObject().value(folderBytesKey).toString().toLatin1());
+    return QFile::encodeName(value.toString());
+}
 
 QList<QByteArray> components(const QByteArray& path) {
     QList<QByteArray> parts;
@@ -97,7 +115,7 @@ QJsonObject ruleToJson(const Rule& rule) {
     if (!rule.pattern.isEmpty())
         object.insert(patternKey, rule.pattern);
     if (!rule.folder.isEmpty())
-        object.insert(folderKey, QFile::decodeName(rule.folder));
+        object.insert(folderKey, folderToJson(rule.folder));
     for (const auto& [outcome, name] : outcomeNames) {
         if (outcome == rule.outcome)
             object.insert(outcomeKey, QLatin1String(name));
@@ -114,7 +132,7 @@ std::optional<Rule> ruleFromJson(const QJsonObject& object) {
         type.isString() && !type.toString().isEmpty())
         rule.type = type.toString();
     rule.pattern = object.value(patternKey).toString();
-    rule.folder = QFile::encodeName(object.value(folderKey).toString());
+    rule.folder = folderFromJson(object.value(folderKey));
     if (!rule.folder.isEmpty() && !rule.folder.startsWith('/'))
         return std::nullopt;
     const QString outcome = object.value(outcomeKey).toString();

@@ -150,6 +150,7 @@ void RuleDialog::setProposal(const std::optional<QString>& type, const QString& 
     typeBox->setChecked(type.has_value());
     patternEdit->setText(pattern);
     patternBox->setChecked(!type);
+    m_proposedFolder = folder;
     folderEdit->setText(QFile::decodeName(folder));
     folderBox->setChecked(false);
     updateButtons();
@@ -210,7 +211,11 @@ std::optional<Rule> RuleDialog::proposedRule() const {
             return std::nullopt;
     }
     if (folderBox->isChecked()) {
-        rule.folder = QFile::encodeName(folderEdit->text().trimmed());
+        // The proposed folder as it is named on disk, which need not be UTF-8;
+        // a folder typed in is taken as text.
+        const QString typed = folderEdit->text().trimmed();
+        rule.folder = typed == QFile::decodeName(m_proposedFolder) ? m_proposedFolder
+                                                                   : QFile::encodeName(typed);
         if (!rule.folder.startsWith('/'))
             return std::nullopt;
     }

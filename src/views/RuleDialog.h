@@ -86,6 +86,7 @@ private:
     void onApplicationActivated(int index);
 
     std::optional<QString> m_type;
+    QByteArray m_proposedFolder;
     int m_lastApplication = -1;
 };
 
