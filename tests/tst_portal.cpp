@@ -28,8 +28,11 @@ const QString chooserInterface = PortalAppChooser::interfaceName;
 const QString handleBase = u"/org/freedesktop/portal/desktop/request/1_2/t"_s;
 using Results = QMap<QString, QString>; // key -> "signature=value"
 
-// The reply's response code and results; 999 for anything but a reply of signature "ua{sv}".
+// The reply's response code and results, once it has come (the event loop runs meanwhile);
+// 999 for anything but a reply of signature "ua{sv}".
 std::pair<uint, Results> answerOf(const QDBusPendingCall& call) {
+    if (!QTest::qWaitFor([&call] { return call.isFinished(); }, 10000))
+        return {999, {{"error", u"no reply"_s}}};
     const QDBusMessage reply = call.reply();
     if (reply.type() != QDBusMessage::ReplyMessage || reply.signature() != "ua{sv}"_L1)
         return {999, {{"error", reply.signature() + reply.errorMessage()}}};
