@@ -20,10 +20,10 @@ using marvoline::AppCandidate;
 using marvoline::MainViewController;
 using marvoline::platform::registry;
 using namespace Qt::StringLiterals;
+using marvoline::test::ownId;
 
 namespace {
 
-const QString ownId = marvoline::AppRegistry::ownIdentifier();
 
 // "a own" -> {"a.desktop", "org.marvoline.Marvoline.desktop"}
 QStringList desktopIds(const char* names) {

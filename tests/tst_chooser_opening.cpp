@@ -38,7 +38,6 @@ using namespace marvoline::test;
 
 namespace {
 
-const QString slowId = u"org.example.Slow.desktop"_s;
 const QString pickedId = u"org.example.Picked.desktop"_s;
 
 // The picker's rows on show; one that cannot be chosen in brackets.

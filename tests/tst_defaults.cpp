@@ -23,10 +23,10 @@ using marvoline::PreferencesStore;
 using marvoline::test::StoreHazard;
 using marvoline::test::StoreHazardInPlace;
 using namespace Qt::StringLiterals;
+using marvoline::test::ownId;
 
 namespace {
 
-const QString ownId = marvoline::AppRegistry::ownIdentifier();
 const QString prefix = MainViewController::previousDefaultKeyPrefix;
 
 } // namespace

@@ -18,10 +18,10 @@
 
 using namespace marvoline;
 using namespace Qt::StringLiterals;
+using marvoline::test::ownId;
 
 namespace {
 
-const QString ownId = AppRegistry::ownIdentifier();
 
 // The types an earlier desktop entry named, each of which installing then took
 // over on desktops without a mimeapps.list of their own, and the types a user

@@ -35,6 +35,7 @@
 
 using namespace marvoline;
 using namespace Qt::StringLiterals;
+using marvoline::test::slowId;
 
 namespace {
 
@@ -75,7 +76,6 @@ void answerDialog(MainViewController& vc, const QString& text, QDialogButtonBox:
 // How the notification centre of a choice is set up.
 enum class Center { Granting, NoBus, StoreUnwritable, StoreLocked, StoreLockFolder, StoreFifo };
 
-const QString slowId = u"org.example.Slow.desktop"_s;
 
 } // namespace
 

@@ -12,10 +12,10 @@
 #include <QRegularExpression>
 
 using namespace marvoline;
+using marvoline::test::ownId;
 
 namespace {
 
-const QString ownId = AppRegistry::ownIdentifier();
 const QByteArray pdfHead = "%PDF-1.4\n%\xe2\xe3\xcf\xd3\n1 0 obj\n<<>>\nendobj\n";
 
 // A 32 x 32 icon of one colour.

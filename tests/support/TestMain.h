@@ -16,8 +16,10 @@
 // program runs, and the program's translations are loaded. The test classes
 // share one executable: this registers the class under its source file's name
 // ("marvoline_tests tst_views [QTest arguments]" runs it) instead of defining main.
+// Its names live in a namespace of the class's own, as the test sources are
+// compiled several to a batch.
 #define MARVOLINE_TEST_MAIN(TestObject)                                                            \
-    namespace {                                                                                    \
+    namespace TestObject##Main {                                                                   \
     int marvolineRunTestClass(int argc, char** argv) {                                             \
         marvoline::test::XdgSandbox sandbox;                                                       \
         QApplication app(argc, argv);                                                              \
@@ -35,7 +37,7 @@
 // process ends as the program does (main.cpp), without waiting for it or
 // tearing down the libraries under it, once the sandbox is cleaned up.
 #define MARVOLINE_TEST_MAIN_LEAVING_THREADS(TestObject)                                            \
-    namespace {                                                                                    \
+    namespace TestObject##Main {                                                                   \
     int marvolineRunTestClass(int argc, char** argv) {                                             \
         int status = 0;                                                                            \
         {                                                                                          \

@@ -14,6 +14,10 @@ namespace marvoline::test {
 inline const QString viewerId = QStringLiteral("org.example.Viewer.desktop");
 inline const QString editorId = QStringLiteral("org.example.Editor.desktop");
 inline const QString readerId = QStringLiteral("org.example.Reader.desktop");
+// An application that answers its D-Bus activation late (support/slow_app.cpp).
+inline const QString slowId = QStringLiteral("org.example.Slow.desktop");
+// The program's own desktop entry.
+inline const QString ownId = QStringLiteral("org.marvoline.Marvoline.desktop");
 
 // A private freedesktop environment for one test process: HOME and every XDG
 // variable point below a temporary folder, the MIME database is linked from
