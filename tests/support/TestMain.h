@@ -20,17 +20,17 @@
 // compiled several to a batch.
 #define MARVOLINE_TEST_MAIN(TestObject)                                                            \
     namespace TestObject##Main {                                                                   \
-    int marvolineRunTestClass(int argc, char** argv) {                                             \
-        marvoline::test::XdgSandbox sandbox;                                                       \
-        QApplication app(argc, argv);                                                              \
-        app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
-        marvoline::installTranslations(app);                                                       \
-        TestObject tc(sandbox);                                                                    \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
-        return QTest::qExec(&tc, argc, argv);                                                      \
-    }                                                                                              \
-    [[maybe_unused]] const bool marvolineTestRegistered =                                          \
-        marvoline::test::registerTest(__FILE__, #TestObject, marvolineRunTestClass);               \
+        int marvolineRunTestClass(int argc, char** argv) {                                         \
+            marvoline::test::XdgSandbox sandbox;                                                   \
+            QApplication app(argc, argv);                                                          \
+            app.setAttribute(Qt::AA_Use96Dpi, true);                                               \
+            marvoline::installTranslations(app);                                                   \
+            TestObject tc(sandbox);                                                                \
+            QTEST_SET_MAIN_SOURCE_PATH                                                             \
+            return QTest::qExec(&tc, argc, argv);                                                  \
+        }                                                                                          \
+        [[maybe_unused]] const bool marvolineTestRegistered =                                      \
+            marvoline::test::registerTest(__FILE__, #TestObject, marvolineRunTestClass);           \
     }
 
 // The same for tests that may leave a runaway decoder thread behind: the
@@ -38,20 +38,20 @@
 // tearing down the libraries under it, once the sandbox is cleaned up.
 #define MARVOLINE_TEST_MAIN_LEAVING_THREADS(TestObject)                                            \
     namespace TestObject##Main {                                                                   \
-    int marvolineRunTestClass(int argc, char** argv) {                                             \
-        int status = 0;                                                                            \
-        {                                                                                          \
-            marvoline::test::XdgSandbox sandbox;                                                   \
-            QApplication app(argc, argv);                                                          \
-            app.setAttribute(Qt::AA_Use96Dpi, true);                                               \
-            marvoline::installTranslations(app);                                                   \
-            TestObject tc(sandbox);                                                                \
-            QTEST_SET_MAIN_SOURCE_PATH                                                             \
-            status = QTest::qExec(&tc, argc, argv);                                                \
+        int marvolineRunTestClass(int argc, char** argv) {                                         \
+            int status = 0;                                                                        \
+            {                                                                                      \
+                marvoline::test::XdgSandbox sandbox;                                               \
+                QApplication app(argc, argv);                                                      \
+                app.setAttribute(Qt::AA_Use96Dpi, true);                                           \
+                marvoline::installTranslations(app);                                               \
+                TestObject tc(sandbox);                                                            \
+                QTEST_SET_MAIN_SOURCE_PATH                                                         \
+                status = QTest::qExec(&tc, argc, argv);                                            \
+            }                                                                                      \
+            std::fflush(nullptr);                                                                  \
+            ::_exit(status);                                                                       \
         }                                                                                          \
-        std::fflush(nullptr);                                                                      \
-        ::_exit(status);                                                                           \
-    }                                                                                              \
-    [[maybe_unused]] const bool marvolineTestRegistered =                                          \
-        marvoline::test::registerTest(__FILE__, #TestObject, marvolineRunTestClass);               \
+        [[maybe_unused]] const bool marvolineTestRegistered =                                      \
+            marvoline::test::registerTest(__FILE__, #TestObject, marvolineRunTestClass);           \
     }
