@@ -24,7 +24,6 @@ using marvoline::test::ownId;
 
 namespace {
 
-
 // "a own" -> {"a.desktop", "org.marvoline.Marvoline.desktop"}
 QStringList desktopIds(const char* names) {
     QStringList ids = QString::fromLatin1(names).split(u' ', Qt::SkipEmptyParts);

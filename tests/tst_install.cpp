@@ -22,7 +22,6 @@ using marvoline::test::ownId;
 
 namespace {
 
-
 // The types an earlier desktop entry named, each of which installing then took
 // over on desktops without a mimeapps.list of their own, and the types a user
 // meets first.

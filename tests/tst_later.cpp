@@ -76,7 +76,6 @@ void answerDialog(MainViewController& vc, const QString& text, QDialogButtonBox:
 // How the notification centre of a choice is set up.
 enum class Center { Granting, NoBus, StoreUnwritable, StoreLocked, StoreLockFolder, StoreFifo };
 
-
 } // namespace
 
 Q_DECLARE_METATYPE(Center)
