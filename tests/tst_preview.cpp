@@ -356,19 +356,36 @@ private Q_SLOTS:
         QCOMPARE(image->currentImage().size(), QSize(64, 64));
     }
 
-    // Pages are drawn as large as fit, white, and the wheel turns them; the
-    // last page asked for wins, and turning stops at either end.
+    // Pages are drawn white and as large as the view needs, in whole steps:
+    // again when the view grows past them, not when it shrinks. The wheel
+    // turns them; the last page asked for wins, and turning stops at either end.
     void pdfPages() {
+        const int step = PdfPreviewView::kRenderStep;
         PdfPreviewView view;
+        view.resize(step + 100, step / 2 + 50); // a box of two steps by one
+        view.show();
         QSignalSpy ready(&view, &PdfPreviewView::ready);
         view.configure(file(u"three.pdf"_s, test::blankPdf(3, {200, 100})), u"application/pdf"_s);
         QVERIFY(ready.wait(10000));
         QCOMPARE(view.state(), PdfPreviewView::State::Page);
         QCOMPARE(view.pageCount(), 3);
-        const QImage page = view.pageImage();
-        QCOMPARE(page.deviceIndependentSize().toSize(),
-                 QSize(PdfPreviewView::kRenderSide, PdfPreviewView::kRenderSide / 2));
+        QImage page = view.pageImage();
+        QCOMPARE(page.deviceIndependentSize().toSize(), QSize(2 * step, step));
         QCOMPARE(page.pixelColor(page.width() / 2, page.height() / 2), QColor(Qt::white));
+
+        const QList<std::pair<QSize, QSize>> sizes = {
+            {QSize(2 * step + 100, step + 50), QSize(3 * step, 3 * step / 2)}, // grown: larger
+            {QSize(step, step / 2), QSize(3 * step, 3 * step / 2)},            // shrunk: kept
+            {QSize(2 * step, 3 * step), QSize(3 * step, 3 * step / 2)},        // taller only: kept
+            {QSize(4 * step + 12, 2 * step + 12), QSize(4 * step, 2 * step)},  // both
+        };
+        for (const auto& [viewSize, pageSize] : sizes) {
+            view.resize(viewSize);
+            QTRY_COMPARE(view.pageImage().deviceIndependentSize().toSize(), pageSize);
+            QTest::qWait(50); // no further drawing
+            QCOMPARE(view.pageImage().deviceIndependentSize().toSize(), pageSize);
+        }
+        QCOMPARE(view.pageIndex(), 0);
 
         QSignalSpy turned(&view, &PdfPreviewView::pageShown);
         const auto wheel = [&view](int notches) {

@@ -6,8 +6,11 @@
 #include "views/FileCardView.h"
 
 #include <QPainter>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+
+#include <cmath>
 
 namespace marvoline {
 
@@ -28,7 +31,28 @@ void PdfPreviewView::configure(const QUrl& url, const std::optional<QString>& co
     m_url = url;
     m_contentType = contentType;
     m_timeLimit = timeLimit;
-    render(0);
+    // The view has its size once the window has been laid out, which happens
+    // before control is back in the event loop.
+    QTimer::singleShot(0, this, [this] {
+        if (m_state == State::Pending && !m_task)
+            render(0);
+    });
+}
+
+QSize PdfPreviewView::renderBox() const {
+    const qreal ratio = devicePixelRatioF();
+    const auto steps = [](qreal pixels) {
+        const int whole = std::max(1, int(std::ceil(pixels / kRenderStep)));
+        return whole * kRenderStep;
+    };
+    return QSize(steps((width() - 2 * kMargin) * ratio), steps((height() - 2 * kMargin) * ratio));
+}
+
+bool PdfPreviewView::pageCoversView() const {
+    // The page as large as the box allows, against the page as drawn; a pixel
+    // lost to rounding is no reason to draw it again.
+    const QSize wanted = m_page.size().scaled(renderBox(), Qt::KeepAspectRatio);
+    return m_page.width() + 1 >= wanted.width() && m_page.height() + 1 >= wanted.height();
 }
 
 void PdfPreviewView::showPage(int index) {
@@ -53,7 +77,7 @@ void PdfPreviewView::render(int index) {
         m_wantedPage = m_pageIndex;
     });
     const qreal ratio = devicePixelRatioF();
-    const QSize box = QSize(kRenderSide, kRenderSide) * ratio;
+    const QSize box = renderBox();
     m_task->start(
         [path = localPath(m_url), index, box, ratio, self = this](const WorkerChannel& channel) {
             PdfPage page = renderPdfPage(path, index, box);
@@ -81,16 +105,20 @@ void PdfPreviewView::takePage(int index, const QImage& image, int pageCount) {
     }
     m_state = State::Page;
     m_page = image;
-    m_pageIndex = index;
     m_pageCount = pageCount;
     update();
+    const bool turned = !first && index != m_pageIndex;
+    m_pageIndex = index;
     if (first)
         Q_EMIT ready();
-    else
+    else if (turned)
         Q_EMIT pageShown(index);
-    // Pages asked for while this one was drawn: the last of them.
+    // Pages asked for while this one was drawn: the last of them; else the
+    // same page larger, when the view grew meanwhile.
     if (m_wantedPage != m_pageIndex)
         showPage(m_wantedPage);
+    else if (!pageCoversView())
+        render(m_pageIndex);
 }
 
 void PdfPreviewView::takeNoRenderer() {
@@ -123,6 +151,13 @@ void PdfPreviewView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(where, m_page);
+}
+
+void PdfPreviewView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // A page being drawn is checked against the view's size when it comes.
+    if (m_state == State::Page && !m_task && !pageCoversView())
+        render(m_pageIndex);
 }
 
 void PdfPreviewView::wheelEvent(QWheelEvent* event) {

@@ -21,14 +21,17 @@ class PdfPreviewView : public QWidget {
 public:
     enum class State { Pending, Page, Unreadable, Card };
 
-    // The longer side of a drawn page, in device-independent pixels: enough
-    // for the pane at any size the window takes.
-    static constexpr int kRenderSide = 1280;
+    // A page is drawn for the view's size, rounded up to whole steps of this
+    // many device pixels, and again when the view grows past what was drawn:
+    // a small pane keeps a small picture, a window resized by hand redraws the
+    // page only now and then.
+    static constexpr int kRenderStep = 256;
 
     explicit PdfPreviewView(QWidget* parent = nullptr);
 
-    // Starts drawing the document's first page. Called once, right after the
-    // view is made; contentType is the file's MIME type, for the card.
+    // Starts drawing the document's first page, as soon as the window has
+    // laid the view out. Called once, right after the view is made;
+    // contentType is the file's MIME type, for the card.
     void configure(const QUrl& url, const std::optional<QString>& contentType,
                    std::chrono::milliseconds timeLimit = kPreviewTimeLimit);
     // Turns to the page (counted from 0); the last one asked for wins.
@@ -49,8 +52,12 @@ Q_SIGNALS:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // The device pixels a page may take to fill the view, in whole steps.
+    QSize renderBox() const;
+    bool pageCoversView() const;
     void render(int index);
     void takePage(int index, const QImage& image, int pageCount);
     void takeNoRenderer();
