@@ -72,6 +72,9 @@ const Scenario scenarios[] = {
     {"no viewer for other images", "old.bmp", "bmp-a", "", "", "bmp-a"},
     // A deleted (hidden) entry is no application: not the default, nor remembered.
     {"hidden default: the next one", "page.html", "bad html-a", "bad", "", "html-a"},
+    // GIO lists an entry without Exec; nothing could start it.
+    {"listed entry without Exec left out", "book.epub", "epub-a no-exec epub-b", "", "",
+     "epub-a epub-b"},
     {"hidden remembered default: the first", "movie.webm", "webm-a", "own", "masked-player",
      "webm-a"},
     {"same names", "track.flac", "flac-a flac-b flac-c flac-d", "", "",
@@ -106,6 +109,8 @@ public:
                   {u"Name[ja]=ベース"_s, u"X-GNOME-FullName=Full"_s});
         sb.addApp(u"name-jafull.desktop"_s, u"Base"_s, {}, {u"X-GNOME-FullName[ja]=フル"_s});
         sb.addRawDesktopFile(u"name.broken.desktop"_s, "not a desktop entry\n");
+        sb.addRawDesktopFile(u"no-exec.desktop"_s,
+                             "[Desktop Entry]\nType=Application\nName=None\n");
         sb.addApp(u"masked-player.desktop"_s, u"Hidden"_s, {}, {u"Hidden=true"_s});
         const QString named = sb.root() + u"/bin/marvoline"_s;
         if (!QFile::copy(sb.recorderPath(), named))

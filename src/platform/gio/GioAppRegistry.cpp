@@ -8,12 +8,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QMutex>
 
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
+#include <string>
 #include <string_view>
 #include <system_error>
 
@@ -55,6 +58,14 @@ GObjectPtr<GDesktopAppInfo> loadEntry(const QUrl& app) {
     return info;
 }
 
+// The entries GIO made for the last list of a type's applications, by file,
+// for the look-up of those same entries that follows the list
+// (applicationEntries): each entry is then read once instead of twice. The
+// next list or look-up drops them, so none is older than the list in hand.
+using ListedEntries = std::map<std::string, GObjectPtr<GDesktopAppInfo>>;
+QMutex listedEntriesLock;
+ListedEntries lastListedEntries;
+
 std::optional<QString> takeText(char* text) {
     const GCharPtr owned(text);
     if (!text || !*text)
@@ -91,12 +102,29 @@ GKeyFilePtr entryKeyFile(GDesktopAppInfo* info) {
     return file;
 }
 
+// Whether the entry has the key, untranslated or in some language. Asking GLib
+// for a key an entry lacks costs an error message for every language the user
+// has, for every entry listed; most entries lack most of the keys asked for.
+bool hasKeyInAnyLanguage(GKeyFile* file, const char* key) {
+    if (g_key_file_has_key(file, G_KEY_FILE_DESKTOP_GROUP, key, nullptr))
+        return true;
+    const gio::Owned<char*, g_strfreev> keys(
+        g_key_file_get_keys(file, G_KEY_FILE_DESKTOP_GROUP, nullptr, nullptr));
+    const std::string_view wanted(key);
+    for (char** each = keys.get(); each && *each; ++each) {
+        const std::string_view name(*each);
+        if (name.size() > wanted.size() && name.starts_with(wanted) && name[wanted.size()] == '[')
+            return true;
+    }
+    return false;
+}
+
 // The key's value in one of the user's languages; absent when the entry has
 // no translation for any of them. GIO's own locale look-up falls back to the
 // untranslated value, which would let an untranslated full name win over a
 // translated name.
 std::optional<QString> translatedString(GKeyFile* file, const char* key) {
-    if (!file)
+    if (!file || !hasKeyInAnyLanguage(file, key))
         return std::nullopt;
     const GCharPtr locale(
         g_key_file_get_locale_for_key(file, G_KEY_FILE_DESKTOP_GROUP, key, nullptr));
@@ -156,7 +184,9 @@ AppBundleInfo bundleInfoOf(GDesktopAppInfo* info) {
     const GKeyFilePtr file = entryKeyFile(info);
     bundle.localizedFullName = translatedString(file.get(), "X-GNOME-FullName");
     bundle.localizedName = translatedString(file.get(), "Name");
-    bundle.fullName = takeText(g_desktop_app_info_get_string(info, "X-GNOME-FullName"));
+    if (file &&
+        g_key_file_has_key(file.get(), G_KEY_FILE_DESKTOP_GROUP, "X-GNOME-FullName", nullptr))
+        bundle.fullName = takeText(g_desktop_app_info_get_string(info, "X-GNOME-FullName"));
     bundle.name = takeText(g_desktop_app_info_get_string(info, "Name"));
     bundle.runsThisProgram = runsThisProgram(info);
     return bundle;
@@ -218,11 +248,18 @@ QList<QUrl> GioAppRegistry::applicationsForFile(const QUrl& file) {
         return {};
     const GObjectListPtr apps(g_app_info_get_all_for_type(type->toUtf8().constData()));
     QList<QUrl> urls;
+    ListedEntries listed;
     for (GList* item = apps.get(); item; item = item->next) {
         const QUrl url = entryUrl(G_APP_INFO(item->data));
-        if (!url.isEmpty())
-            urls.append(url);
+        if (url.isEmpty())
+            continue;
+        urls.append(url);
+        auto* info = G_DESKTOP_APP_INFO(item->data);
+        listed.emplace(g_desktop_app_info_get_filename(info),
+                       GObjectPtr<GDesktopAppInfo>(G_DESKTOP_APP_INFO(g_object_ref(info))));
     }
+    const QMutexLocker locker(&listedEntriesLock);
+    lastListedEntries = std::move(listed);
     return urls;
 }
 
@@ -267,10 +304,23 @@ QIcon GioAppRegistry::applicationIcon(const QUrl& app) {
 }
 
 QList<std::optional<AppEntry>> GioAppRegistry::applicationEntries(const QList<QUrl>& apps) {
+    ListedEntries listed;
+    {
+        const QMutexLocker locker(&listedEntriesLock);
+        listed = std::exchange(lastListedEntries, {});
+    }
     QList<std::optional<AppEntry>> entries;
     entries.reserve(apps.size());
     for (const QUrl& app : apps) {
-        const GObjectPtr<GDesktopAppInfo> info = loadEntry(app);
+        GObjectPtr<GDesktopAppInfo> info;
+        if (const auto found = listed.find(localPath(app).toStdString());
+            found != listed.end() && found->second) {
+            info = std::move(found->second);
+            if (!isUsableEntry(info.get()))
+                info.reset();
+        } else {
+            info = loadEntry(app);
+        }
         if (info)
             entries.append(AppEntry{bundleInfoOf(info.get()), iconOf(G_APP_INFO(info.get()))});
         else
