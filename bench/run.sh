@@ -47,6 +47,12 @@ done | tee "$out/memory.txt"
 normal=/work/shared/peers/report.pdf
 [[ -f "$normal" ]] || normal="$file"
 python3 bench/previews.py "$bin" "$normal" "$(dirname "$text")" "$out/previews.json" | tee "$out/previews.txt"
+# Until the PDF'"'"'s first page is on screen (drawn for the pane'"'"'s size, after the window'"'"'s first paint
+# when it takes longer), beside the first paint: elapsed time and peak memory.
+for mode in paint page; do
+    /usr/bin/time -v "$bin/bench_chooser_probe" $mode "$normal" 2>&1 >/dev/null |
+        grep -E "Maximum resident|Elapsed" | sed "s/^/$mode, PDF page: /"
+done | tee -a "$out/memory.txt"
 ' _ "$bin" "$file" "$out" "$text"
 
 "$bin/bench_candidates" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
