@@ -24,11 +24,9 @@ namespace marvoline {
 
 namespace {
 
-using gio::OutParam;
 template <typename T> using GObjectPtr = gio::Owned<T, g_object_unref>;
 using GObjectListPtr = gio::OwnedFull<GList, g_list_free_full, g_object_unref>;
 using GCharPtr = gio::Owned<char, g_free>;
-using GErrorPtr = gio::Owned<GError, g_error_free>;
 using GKeyFilePtr = gio::Owned<GKeyFile, g_key_file_free>;
 
 // Whether GIO's entry is one the program uses: GIO itself refuses files that
@@ -382,48 +380,6 @@ QList<InstalledApp> GioAppRegistry::allApplications() {
 
 QIcon GioAppRegistry::installedAppIcon(const InstalledApp& app) {
     return iconFrom({app.iconNames, app.iconFile});
-}
-
-std::optional<QString> GioAppRegistry::contentType(const QUrl& file) {
-    const QByteArray uri = file.toEncoded();
-    if (uri.isEmpty() || file.isRelative())
-        return std::nullopt;
-    const GObjectPtr<GFile> gfile(g_file_new_for_uri(uri.constData()));
-    GErrorPtr error;
-    const GObjectPtr<GFileInfo> info(
-        g_file_query_info(gfile.get(), G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE,
-                          G_FILE_QUERY_INFO_NONE, nullptr, OutParam(error)));
-    if (!info)
-        return std::nullopt;
-    const char* type =
-        g_file_info_get_attribute_string(info.get(), G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE);
-    if (!type || !*type)
-        return std::nullopt;
-    return QString::fromUtf8(type);
-}
-
-bool GioAppRegistry::contentTypeIsA(const QString& type, const QString& supertype) {
-    if (type.isEmpty() || supertype.isEmpty())
-        return false;
-    return g_content_type_is_a(type.toUtf8().constData(), supertype.toUtf8().constData());
-}
-
-bool GioAppRegistry::handlesUriScheme(const QString& scheme) {
-    if (scheme.isEmpty())
-        return false;
-    const GObjectPtr<GAppInfo> handler(
-        g_app_info_get_default_for_uri_scheme(scheme.toUtf8().constData()));
-    return handler != nullptr;
-}
-
-std::optional<QString> GioAppRegistry::contentTypeDescription(const QString& type) {
-    const QByteArray utf8 = type.toUtf8();
-    if (type.isEmpty() || g_content_type_is_unknown(utf8.constData()))
-        return std::nullopt;
-    const GCharPtr description(g_content_type_get_description(utf8.constData()));
-    if (!description || !*description.get())
-        return std::nullopt;
-    return QString::fromUtf8(description.get());
 }
 
 } // namespace marvoline
