@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -28,6 +29,7 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace marvoline;
@@ -546,6 +548,32 @@ private Q_SLOTS:
             QTRY_VERIFY(w.vc->isTimerPaused);
         else
             QVERIFY(w.waitUntilSettled() && !w.vc->isTimerPaused);
+    }
+
+    // A resize that leaves room for as many tiles keeps the row's widgets, and with them the tile
+    // the keyboard or a screen reader is on; one with room for more fills the row anew.
+    void rowKeptWhileAsManyTilesFit() {
+        ChooserWindow w;
+        QVERIFY(w.waitUntilSettled());
+        w.vc->fileURLs = {someFile};
+        w.vc->populateAppButtons(candidates(10), someFile);
+        const QList<AppIconButton*> shown = tiles(*w.vc);
+        const QList<QPointer<AppIconButton>> watched(shown.begin(), shown.end());
+        int grow = 0;
+        while (grow < 80 && MainViewController::tilesThatFit(w.vc->appContainer->width() + grow + 1,
+                                                             10) == shown.size())
+            ++grow;
+        QVERIFY(grow > 0);
+        const int width = w.window.width();
+        for (const int by : {grow, -grow}) {
+            w.window.resize(w.window.width() + by, w.window.height() + by);
+            QTRY_COMPARE(w.window.width(), by > 0 ? width + grow : width);
+            QTest::qWait(50); // the row's refill waits for the layout's pass
+            QVERIFY(std::all_of(watched.begin(), watched.end(), [](const auto& t) { return t; }));
+            QCOMPARE(tiles(*w.vc), shown);
+        }
+        w.window.resize(width + 200, w.window.height());
+        QTRY_VERIFY(tiles(*w.vc).size() > shown.size());
     }
 
     // Signs of the user's attention pause the countdown and go on to their widget: a left click or

@@ -61,6 +61,16 @@ double MainViewController::rowWidth() const {
     return width > 0 ? width : 400;
 }
 
+void MainViewController::refillRowForWidth() {
+    // As many tiles as before: the row stays as it is, and with it the tile
+    // the keyboard or a screen reader is on.
+    const auto total = int(allAppCandidates.size());
+    if (total == 0 || fileURLs.isEmpty() ||
+        tilesThatFit(applicationsWidth(), total) == total - overflowApps.size())
+        return;
+    populateAppButtons(allAppCandidates, fileURLs.first());
+}
+
 void MainViewController::populateAppButtons(const QList<AppCandidate>& apps, const QUrl& fileURL) {
     // The actions read the files on show when they run; fileURL names the type
     // when no application opens it.

@@ -73,11 +73,7 @@ void MainViewController::showFiles() {
 
     // Fill the row once more when the band has its final width, unless as
     // many tiles fitted already.
-    QTimer::singleShot(0, this, [this, first] {
-        const auto total = int(allAppCandidates.size());
-        if (total > 0 && tilesThatFit(applicationsWidth(), total) != total - overflowApps.size())
-            populateAppButtons(allAppCandidates, first);
-    });
+    QTimer::singleShot(0, this, &MainViewController::refillRowForWidth);
 
     std::optional<QUrl> defaultApp;
     for (const AppCandidate& c : allAppCandidates) {

@@ -82,8 +82,7 @@ std::optional<QRect> MainViewController::fitWindowToScreen() {
         w->move(placed->topLeft() - QPoint(decoration.left(), decoration.top()));
     }
     // The row as many tiles wide as the window now has room for.
-    if (!allAppCandidates.isEmpty() && !fileURLs.isEmpty())
-        populateAppButtons(allAppCandidates, fileURLs.first());
+    refillRowForWidth();
     return placed;
 }
 

@@ -72,10 +72,7 @@ bool MainViewController::handleWindowEvent(QWidget* window, QEvent* event) {
 void MainViewController::rebuildRowForNewWidth() {
     // The filter sees the resize before the window's layout does: measure the
     // band once the layout has given it its new width.
-    QTimer::singleShot(0, this, [this] {
-        if (!allAppCandidates.isEmpty() && !fileURLs.isEmpty())
-            populateAppButtons(allAppCandidates, fileURLs.first());
-    });
+    QTimer::singleShot(0, this, &MainViewController::refillRowForWidth);
 }
 
 bool MainViewController::eventFilter(QObject* watched, QEvent* event) {

@@ -331,6 +331,8 @@ private:
     // Window geometry changes, seen by the window's event filter.
     bool handleWindowEvent(QWidget* window, QEvent* event);
     void rebuildRowForNewWidth();
+    // Fills the row anew where its width now holds another number of tiles.
+    void refillRowForWidth();
     // The tile of openEachWithItsDefault(), at the end of the row.
     void addEachTile();
     // Once every launch of openEachWithItsDefault() has answered.
