@@ -63,11 +63,16 @@ double MainViewController::rowWidth() const {
 
 void MainViewController::refillRowForWidth() {
     // As many tiles as before: the row stays as it is, and with it the tile
-    // the keyboard or a screen reader is on.
+    // the keyboard or a screen reader is on. The Tab order is laid again all
+    // the same: the first fill made it before the window held all of its
+    // controls, and the row's tile must come first once it is shown.
     const auto total = int(allAppCandidates.size());
-    if (total == 0 || fileURLs.isEmpty() ||
-        tilesThatFit(applicationsWidth(), total) == total - overflowApps.size())
+    if (total == 0 || fileURLs.isEmpty())
         return;
+    if (tilesThatFit(applicationsWidth(), total) == total - overflowApps.size()) {
+        updateTabOrder();
+        return;
+    }
     populateAppButtons(allAppCandidates, fileURLs.first());
 }
 
