@@ -106,7 +106,7 @@ public:
         raw.write(theme + "/32/themed-app.svg", svg("#00ff00"));
         raw.write(sb.root() + "/file-icon.svg", svg("#0000ff"));
         for (const QString icon :
-             {"themed-app", "no-such-icon-anywhere", "/file-icon.svg", "/gone.png"})
+             {"themed-app", "later-app", "no-such-icon-anywhere", "/file-icon.svg", "/gone.png"})
             sb.addApp("icon-" + QFileInfo(icon).fileName() + ".desktop", "I", {},
                       {"Icon=" + (icon.startsWith(u'/') ? sb.root() + icon : icon)});
 
@@ -171,6 +171,15 @@ private Q_SLOTS:
         };
         QCOMPARE(centreOf(appIcon("themed-app")), QColor(Qt::green));
         QCOMPARE(centreOf(appIcon("file-icon.svg")), QColor(Qt::blue));
+        // Looked up when first drawn, at the size asked for in device pixels: an icon the theme
+        // gains after the entry was read is the one drawn.
+        const QIcon later = appIcon("later-app");
+        QVERIFY(!later.isNull());
+        raw.write(sb.root() + "/icons/marvoline-test/32/later-app.svg", svg("#ff0000"));
+        const QPixmap sharp = later.pixmap(QSize(32, 32), 2.0);
+        QCOMPARE(sharp.size(), QSize(64, 64));
+        QCOMPARE(sharp.devicePixelRatio(), 2.0);
+        QCOMPARE(centreOf(later), QColor(Qt::red));
         // Nothing resolves, or no entry: the bundled generic application icon.
         const QImage generic = QIcon(":/icons/application.svg").pixmap(32, 32).toImage();
         for (const char* id : {"icon-no-such-icon-anywhere.desktop", "icon-gone.png.desktop",

@@ -1,6 +1,7 @@
 #include "platform/gio/GioAppRegistry.h"
 
 #include "platform/AppStreamMetainfo.h"
+#include "platform/DeferredIcon.h"
 #include "platform/FilePaths.h"
 #include "platform/gio/GObjectPtr.h"
 
@@ -231,8 +232,10 @@ QIcon iconFrom(const IconSource& source) {
     return genericApplicationIcon();
 }
 
+// Looked up in the theme when first drawn: a type with many applications
+// shows a few of them in the row, the rest only when the menu is opened.
 QIcon iconOf(GAppInfo* app) {
-    return iconFrom(iconSourceOf(app));
+    return deferredIcon([source = iconSourceOf(app)] { return iconFrom(source); });
 }
 
 } // namespace
