@@ -103,7 +103,13 @@ public:
         : m_sandbox(sandbox) {
         for (const QString& id : {viewerId, editorId})
             m_sandbox.addApp(id, id.section(u'.', 2, 2), {u"text/plain"_s});
-        m_sandbox.writeMimeinfoCache({{u"text/plain"_s, {viewerId, editorId}}});
+        QStringList tables;
+        for (int i = 0; i < 10; ++i) {
+            tables.append(u"org.example.Table%1.desktop"_s.arg(i));
+            m_sandbox.addApp(tables.last(), u"Table %1"_s.arg(i), {u"text/csv"_s});
+        }
+        m_sandbox.writeMimeinfoCache(
+            {{u"text/plain"_s, {viewerId, editorId}}, {u"text/csv"_s, tables}});
         m_sandbox.writeDefaults({{u"text/plain"_s, viewerId}});
     }
 
@@ -548,6 +554,21 @@ private Q_SLOTS:
             QTRY_VERIFY(w.vc->isTimerPaused);
         else
             QVERIFY(w.waitUntilSettled() && !w.vc->isTimerPaused);
+    }
+
+    // Before it is first shown, the window widens for its options row; the row is filled for the
+    // widened window at once, not first for the narrower one and again when it is fitted.
+    void rowFilledForTheWidenedWindow() {
+        QWidget window;
+        auto* vc = new MainViewController;
+        (new QVBoxLayout(&window))->addWidget(vc);
+        window.resize(300, 420);
+        vc->configure({m_sandbox.writeFile(u"many.csv"_s, "a,b\n")}, true, false);
+        vc->showFiles();
+        QVERIFY(window.width() > 300);
+        const auto count = int(vc->allAppCandidates.size()); // the plain-text ones too
+        QVERIFY(count >= 10 && !vc->overflowApps.isEmpty());
+        QCOMPARE(tiles(*vc).size(), MainViewController::tilesThatFit(window.width() - 24, count));
     }
 
     // A resize that leaves room for as many tiles keeps the row's widgets, and with them the tile

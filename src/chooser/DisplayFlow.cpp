@@ -67,10 +67,18 @@ void MainViewController::showFiles() {
     QList<AppCandidate> candidates = loadAppCandidates(first);
     if (ruleCountdownApp)
         candidates = withCountdownApplication(std::move(candidates), *ruleCountdownApp);
+
+    // The options row first: the window widens for it, and the row then gets
+    // as many tiles as the widened window holds at once.
+    buildCopyMenu(copyPopUp);
+    timerSectionStack->setVisible(!skipTimer);
+    setDefaultButton->setVisible(isOpenAsContext && !skipTimer);
+    if (isOpenAsContext && !skipTimer)
+        updateSetDefaultTexts(first);
+    keepRoomForOptionsRow();
+
     populateAppButtons(candidates, first);
     focusDefaultTile();
-    buildCopyMenu(copyPopUp);
-
     // Fill the row once more when the band has its final width, unless as
     // many tiles fitted already.
     QTimer::singleShot(0, this, &MainViewController::refillRowForWidth);
@@ -86,12 +94,6 @@ void MainViewController::showFiles() {
         defaultApp = allAppCandidates.first().url;
     if (!defaultApp)
         defaultApp = previewAppForImageIfMissing(first, {});
-
-    timerSectionStack->setVisible(!skipTimer);
-    setDefaultButton->setVisible(isOpenAsContext && !skipTimer);
-    if (isOpenAsContext && !skipTimer)
-        updateSetDefaultTexts(first);
-    keepRoomForOptionsRow();
 
     if (!skipTimer) {
         startTimer(first, defaultApp);
