@@ -56,7 +56,7 @@ bool isModifierKey(int key) {
 
 } // namespace
 
-bool MainViewController::InputStamp::operator==(const InputStamp& other) const {
+bool InputStamp::operator==(const InputStamp& other) const {
     return type == other.type && timestamp == other.timestamp && point == other.point &&
            key == other.key;
 }

@@ -56,7 +56,7 @@ void MainViewController::installKeyboardShortcuts() {
     connect(escape, &QShortcut::activated, this, &MainViewController::onCloseTapped);
 }
 
-MainViewController::RowFocus MainViewController::rowFocus() const {
+RowFocus MainViewController::rowFocus() const {
     RowFocus focus;
     const QWidget* focused = window()->focusWidget();
     if (!focused)

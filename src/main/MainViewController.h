@@ -1,10 +1,11 @@
 #pragma once
 
+#include "chooser/InputStamp.h"
+#include "chooser/RowFocus.h"
 #include "handlers/AppCandidate.h"
 #include "platform/NotificationCenter.h"
 
 #include <QList>
-#include <QPointF>
 #include <QPointer>
 #include <QRect>
 #include <QStringList>
@@ -353,12 +354,6 @@ private:
     QList<AppIconButton*> appTiles() const;
 
     // Keyboard access.
-    struct RowFocus {
-        std::optional<QUrl> tileApp; // the focused tile's application
-        bool trailingButton = false;
-        bool eachTile = false;
-        bool stopButton = false;
-    };
     void installKeyboardShortcuts();
     // Keys on the row and the option buttons, focus moving along the row, and
     // menus opened from the keyboard; true when the event was used up.
@@ -398,13 +393,6 @@ private:
     QPointer<QDialog> m_applicationPicker;
     QPointer<QDialog> m_ruleDialog;
     // The input event seen last, to act once on each.
-    struct InputStamp {
-        int type = 0;
-        quint64 timestamp = 0;
-        QPointF point;
-        int key = 0;
-        bool operator==(const InputStamp& other) const;
-    };
     std::optional<InputStamp> m_lastInput;
 };
 
