@@ -6,6 +6,8 @@
 #include "main/MainViewController.h"
 #include "platform/AppRegistry.h"
 #include "platform/FilePaths.h"
+#include "support/RawFiles.h"
+#include "views/SymbolIcons.h"
 
 #include <QCheckBox>
 #include <QSignalSpy>
@@ -69,6 +71,38 @@ private Q_SLOTS:
         QVERIFY(!context("table.csv", "a,b\n1,2\n"));     // the program is the default
         QVERIFY(context("plain.txt", "hello\n"));         // no explicit default: the reader
         QVERIFY(AppDelegate::computeIsOpenAsContext(fileUrlFromPath("/nonexistent/x.pdf")));
+    }
+
+    void programIconFromThemeElseBundled() {
+        // A theme with the program's icon (red), then one without it.
+        test::RawFiles raw;
+        const QString icons = m_sandbox.root() + u"/icons"_s;
+        for (const QString& theme : {u"with"_s, u"without"_s})
+            raw.write(icons + u'/' + theme + u"/index.theme"_s,
+                      "[Icon Theme]\nName=T\nDirectories=apps\n\n"
+                      "[apps]\nSize=48\nType=Scalable\nMinSize=8\nMaxSize=512\n");
+        raw.write(icons + u"/with/apps/org.marvoline.Marvoline.svg"_s,
+                  "<svg xmlns='http://www.w3.org/2000/svg' width='48' height='48'>"
+                  "<rect width='48' height='48' fill='#ff0000'/></svg>");
+        const QStringList paths = QIcon::themeSearchPaths();
+        const QString name = QIcon::themeName();
+        QIcon::setThemeSearchPaths({icons});
+        const auto centre = [](const QIcon& icon) {
+            return icon.pixmap(QSize(32, 32), 1.0).toImage().pixelColor(16, 16);
+        };
+
+        QIcon::setThemeName(u"with"_s);
+        QCOMPARE(programIcon().name(), u"org.marvoline.Marvoline"_s);
+        QCOMPARE(centre(programIcon()), QColor(Qt::red));
+
+        QIcon::setThemeName(u"without"_s);
+        const QIcon bundled = programIcon();
+        QVERIFY(bundled.name().isEmpty());
+        QVERIFY(!bundled.isNull());
+        QVERIFY(centre(bundled).isValid() && centre(bundled) != QColor(Qt::red));
+
+        QIcon::setThemeSearchPaths(paths);
+        QIcon::setThemeName(name);
     }
 
     void showWindowOnceAndReuse() {

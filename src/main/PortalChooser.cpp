@@ -8,11 +8,11 @@
 #include "platform/Platform.h"
 #include "platform/dbus/AppChooserAnswer.h"
 #include "platform/dbus/PortalAppChooser.h"
+#include "views/SymbolIcons.h"
 
 #include <QDateTime>
 #include <QEvent>
 #include <QFile>
-#include <QIcon>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -80,8 +80,7 @@ void PortalChooser::showCurrent() {
     w->setMinimumSize(520, 300);
     w->setWindowTitle(
         displayFileName(file).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
-    w->setWindowIcon(QIcon::fromTheme(QStringLiteral("org.marvoline.Marvoline"),
-                                      QIcon(QStringLiteral(":/icon/org.marvoline.Marvoline.svg"))));
+    w->setWindowIcon(programIcon());
     w->installEventFilter(this);
     centerOnScreenUnderPointer(w);
 

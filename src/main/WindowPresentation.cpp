@@ -5,10 +5,10 @@
 #include "platform/AppRegistry.h"
 #include "platform/FilePaths.h"
 #include "platform/Platform.h"
+#include "views/SymbolIcons.h"
 
 #include <QEvent>
 #include <QFile>
-#include <QIcon>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -104,13 +104,7 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
         // has hundreds of folders), which would hold back the first frame by as long
         // as it takes to build the chooser; the title bar takes it right after.
         window->removeEventFilter(this);
-        QTimer::singleShot(0, window, [w = window] {
-            // The installed icon where the theme has it; the bundled copy when
-            // the program runs from its build folder.
-            w->setWindowIcon(
-                QIcon::fromTheme(QStringLiteral("org.marvoline.Marvoline"),
-                                 QIcon(QStringLiteral(":/icon/org.marvoline.Marvoline.svg"))));
-        });
+        QTimer::singleShot(0, window, [w = window] { w->setWindowIcon(programIcon()); });
     }
     return QObject::eventFilter(watched, event);
 }

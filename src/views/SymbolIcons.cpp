@@ -104,4 +104,11 @@ QIcon symbolIcon(const QString& symbolName, const QColor& color) {
     return bundledIcon(bundledSymbolPath(symbolName), tint);
 }
 
+QIcon programIcon() {
+    const QString name = QStringLiteral("org.marvoline.Marvoline");
+    if (QIcon::hasThemeIcon(name))
+        return QIcon::fromTheme(name);
+    return QIcon(QStringLiteral(":/icon/org.marvoline.Marvoline.svg"));
+}
+
 } // namespace marvoline

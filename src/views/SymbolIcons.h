@@ -21,4 +21,9 @@ QIcon symbolIcon(const QString& symbolName, const QColor& color = QColor());
 // The resource path of the bundled SVG for a symbol name (empty when unknown).
 QString bundledSymbolPath(const QString& symbolName);
 
+// The program's own icon, for its windows' title bars: the installed one where
+// the icon theme has it, else the bundled copy (the program run from its build
+// folder), which is read only then.
+QIcon programIcon();
+
 } // namespace marvoline
