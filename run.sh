@@ -30,11 +30,17 @@ case "${1:-}" in
     manifest=build/release/install_manifest.txt
     [[ -f "$manifest" ]] || { echo "Nothing installed from this folder ($manifest is missing)." >&2; exit 1; }
     entry="$(grep -m1 '/applications/org\.marvoline\.Marvoline\.desktop$' "$manifest" || true)"
+    icon="$(grep -m1 '/icons/hicolor/scalable/apps/org\.marvoline\.Marvoline\.svg$' "$manifest" || true)"
     as_owner_of "$(dirname "$(head -n 1 "$manifest")")" xargs -d '\n' rm -fv <"$manifest"
     rm -f "$manifest"
     # The desktop forgets the removed entry at once.
     if [[ -n "$entry" ]] && command -v update-desktop-database >/dev/null; then
         as_owner_of "$(dirname "$entry")" update-desktop-database -q "$(dirname "$entry")" || true
+    fi
+    # The icon folder's cache is brought up to date, or the folder goes.
+    if [[ -n "$icon" ]]; then
+        hicolor="$(dirname "$(dirname "$(dirname "$icon")")")"
+        as_owner_of "$hicolor" scripts/refresh-icon-cache.sh "$hicolor" || true
     fi
     ;;
 *)

@@ -14,6 +14,8 @@
 #include <QCheckBox>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QImage>
+#include <QStandardPaths>
 #include <QToolButton>
 
 using namespace marvoline;
@@ -101,13 +103,19 @@ bool mapsFile(const QProcess& process, const QString& text) {
         .contains(QFile::encodeName(text));
 }
 
+// Runs a program to its end; true when it exits with 0.
+bool run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(program, arguments);
+    return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
 // What the package manager's trigger (and `cmake --install`) runs: GIO reads a
 // folder's associations from the cache it writes.
 bool indexEntries(const QString& folder) {
-    QProcess index;
-    index.start(u"update-desktop-database"_s, {u"-q"_s, folder});
-    return index.waitForFinished(30000) && index.exitStatus() == QProcess::NormalExit &&
-           index.exitCode() == 0;
+    return run(u"update-desktop-database"_s, {u"-q"_s, folder});
 }
 
 } // namespace
@@ -260,6 +268,84 @@ private Q_SLOTS:
         const QString key = MainViewController::previousDefaultKeyPrefix + u"text/plain"_s;
         QCOMPARE(PreferencesStore::standard().value(key).toString(),
                  sb.appUrl(test::viewerId).path());
+    }
+
+    // The installed icons come with a cache newer than each of their folders,
+    // which Qt needs to use it: without one, every icon look-up of every Qt
+    // program tries each of the theme's folders below the prefix.
+    void iconCacheFitForQt() {
+        if (QStandardPaths::findExecutable(u"gtk-update-icon-cache"_s).isEmpty())
+            QSKIP("needs gtk-update-icon-cache, as the install does");
+        const QString hicolor = share() + u"/icons/hicolor"_s;
+        const QFileInfo cache(hicolor + u"/icon-theme.cache"_s);
+        QVERIFY(cache.exists());
+        QStringList folders{hicolor};
+        QDirIterator below(hicolor, QDir::Dirs | QDir::NoDotAndDotDot,
+                           QDirIterator::Subdirectories);
+        while (below.hasNext())
+            folders.append(below.next());
+        QCOMPARE_GT(folders.size(), 8);
+        for (const QString& folder : std::as_const(folders))
+            QVERIFY2(cache.lastModified() >= QFileInfo(folder).lastModified(), qPrintable(folder));
+    }
+
+    // Once the chooser's icons are gone again (./run.sh --uninstall), their
+    // folder has a current cache or, with nothing else left in it, is gone:
+    // a stale cache is as bad as none.
+    void iconFolderAfterRemoval_data() {
+        QTest::addColumn<bool>("otherIcon");
+        QTest::newRow("only the chooser's icons") << false;
+        QTest::newRow("another program's icon beside them") << true;
+    }
+
+    void iconFolderAfterRemoval() {
+        QFETCH(bool, otherIcon);
+        if (QStandardPaths::findExecutable(u"gtk-update-icon-cache"_s).isEmpty())
+            QSKIP("needs gtk-update-icon-cache, as the install does");
+        const QString hicolor = sb.root() + u"/removal/icons/hicolor"_s;
+        QVERIFY(QDir(hicolor).removeRecursively());
+        QVERIFY(QDir().mkpath(hicolor + u"/48x48/apps"_s));
+        if (otherIcon) {
+            QImage image(48, 48, QImage::Format_ARGB32);
+            image.fill(Qt::green);
+            QVERIFY(image.save(hicolor + u"/48x48/apps/other.png"_s));
+        }
+        QDirIterator icons(share() + u"/icons/hicolor"_s, {u"org.marvoline.Marvoline.*"_s},
+                           QDir::Files, QDirIterator::Subdirectories);
+        int copied = 0;
+        while (icons.hasNext()) {
+            const QString from = icons.next();
+            const QString to = hicolor + from.mid(share().size() + u"/icons/hicolor"_s.size());
+            QVERIFY(QDir().mkpath(QFileInfo(to).path()) && QFile::copy(from, to));
+            ++copied;
+        }
+        QCOMPARE_GT(copied, 8);
+        QVERIFY(run(u"gtk-update-icon-cache"_s, {u"-q"_s, u"-t"_s, u"-f"_s, hicolor}));
+        const QString cacheFile = hicolor + u"/icon-theme.cache"_s;
+        QVERIFY(test::XdgSandbox::readBytes(cacheFile).contains("org.marvoline.Marvoline"));
+
+        // A second later, so that a folder changed now is newer than the cache.
+        QTest::qWait(1100);
+        QDirIterator ours(hicolor, {u"org.marvoline.Marvoline.*"_s}, QDir::Files,
+                          QDirIterator::Subdirectories);
+        while (ours.hasNext())
+            QVERIFY(QFile::remove(ours.next()));
+        QVERIFY(
+            run(QStringLiteral(MARVOLINE_SOURCE_DIR "/scripts/refresh-icon-cache.sh"), {hicolor}));
+
+        if (!otherIcon) {
+            QVERIFY(!QFileInfo::exists(hicolor));
+            return;
+        }
+        const QFileInfo cache(cacheFile);
+        const QByteArray listed = test::XdgSandbox::readBytes(cacheFile);
+        QVERIFY(listed.contains("other") && !listed.contains("org.marvoline.Marvoline"));
+        QDirIterator folders(hicolor, QDir::Dirs | QDir::NoDotAndDotDot,
+                             QDirIterator::Subdirectories);
+        while (folders.hasNext()) {
+            const QString folder = folders.next();
+            QVERIFY2(cache.lastModified() >= QFileInfo(folder).lastModified(), qPrintable(folder));
+        }
     }
 
     // The installed chooser draws a PDF with the module installed for it.
