@@ -12,6 +12,7 @@
 #include "platform/PreferencesStore.h"
 
 #include <QCheckBox>
+#include <QDateTime>
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QImage>
@@ -110,6 +111,20 @@ bool run(const QString& program, const QStringList& arguments) {
     process.start(program, arguments);
     return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit &&
            process.exitCode() == 0;
+}
+
+// The folders of an icon folder, itself included, that are newer than its
+// cache: Qt does not use a cache older than any of them.
+QStringList foldersNewerThanCache(const QString& iconFolder) {
+    const QDateTime cache = QFileInfo(iconFolder + u"/icon-theme.cache"_s).lastModified();
+    QStringList newer;
+    QDirIterator below(iconFolder, QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    for (QString folder = iconFolder; !folder.isEmpty();
+         folder = below.hasNext() ? below.next() : QString()) {
+        if (QFileInfo(folder).lastModified() > cache)
+            newer.append(folder);
+    }
+    return newer;
 }
 
 // What the package manager's trigger (and `cmake --install`) runs: GIO reads a
@@ -277,16 +292,9 @@ private Q_SLOTS:
         if (QStandardPaths::findExecutable(u"gtk-update-icon-cache"_s).isEmpty())
             QSKIP("needs gtk-update-icon-cache, as the install does");
         const QString hicolor = share() + u"/icons/hicolor"_s;
-        const QFileInfo cache(hicolor + u"/icon-theme.cache"_s);
-        QVERIFY(cache.exists());
-        QStringList folders{hicolor};
-        QDirIterator below(hicolor, QDir::Dirs | QDir::NoDotAndDotDot,
-                           QDirIterator::Subdirectories);
-        while (below.hasNext())
-            folders.append(below.next());
-        QCOMPARE_GT(folders.size(), 8);
-        for (const QString& folder : std::as_const(folders))
-            QVERIFY2(cache.lastModified() >= QFileInfo(folder).lastModified(), qPrintable(folder));
+        QVERIFY(QFileInfo::exists(hicolor + u"/icon-theme.cache"_s));
+        QVERIFY(QFileInfo::exists(hicolor + u"/48x48/apps/org.marvoline.Marvoline.png"_s));
+        QCOMPARE(foldersNewerThanCache(hicolor), QStringList());
     }
 
     // Once the chooser's icons are gone again (./run.sh --uninstall), their
@@ -337,15 +345,9 @@ private Q_SLOTS:
             QVERIFY(!QFileInfo::exists(hicolor));
             return;
         }
-        const QFileInfo cache(cacheFile);
         const QByteArray listed = test::XdgSandbox::readBytes(cacheFile);
         QVERIFY(listed.contains("other") && !listed.contains("org.marvoline.Marvoline"));
-        QDirIterator folders(hicolor, QDir::Dirs | QDir::NoDotAndDotDot,
-                             QDirIterator::Subdirectories);
-        while (folders.hasNext()) {
-            const QString folder = folders.next();
-            QVERIFY2(cache.lastModified() >= QFileInfo(folder).lastModified(), qPrintable(folder));
-        }
+        QCOMPARE(foldersNewerThanCache(hicolor), QStringList());
     }
 
     // The installed chooser draws a PDF with the module installed for it.
