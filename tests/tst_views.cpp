@@ -4,6 +4,7 @@
 #include "support/TestMain.h"
 
 #include "views/AppIconButton.h"
+#include "views/NextFrame.h"
 #include "views/StopTimerButton.h"
 #include "views/WindowDragHandleView.h"
 
@@ -62,6 +63,38 @@ public:
     explicit TestViews(marvoline::test::XdgSandbox&) {}
 
 private Q_SLOTS:
+    // Work for the next frame is never run at once; it runs once the event
+    // loop has the frame to give, or has control back for a window not shown
+    // yet, and is dropped with its widget.
+    void atNextFrameRunsLaterOrNotAtAll_data() {
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<bool>("widgetGone");
+        QTest::addColumn<int>("runs");
+        QTest::newRow("shown window") << true << false << 1;
+        QTest::newRow("window not shown yet") << false << false << 1;
+        QTest::newRow("widget gone first") << true << true << 0;
+        QTest::newRow("widget gone, window not shown") << false << true << 0;
+    }
+    void atNextFrameRunsLaterOrNotAtAll() {
+        QFETCH(bool, shown);
+        QFETCH(bool, widgetGone);
+        QFETCH(int, runs);
+        QWidget window;
+        window.resize(100, 100);
+        auto* inside = new QWidget(&window);
+        if (shown) {
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+        }
+        int calls = 0;
+        atNextFrame(inside, [&calls] { ++calls; });
+        QCOMPARE(calls, 0);
+        if (widgetGone)
+            delete inside;
+        QTest::qWait(100);
+        QCOMPARE(calls, runs);
+    }
+
     void defaultTileFillsFromTheTopInsideItsBackground() {
         AppIconButton tile;
         tile.configure(std::nullopt, QString(), std::nullopt, true);

@@ -5,11 +5,11 @@
 #include "platform/AppRegistry.h"
 #include "platform/FilePaths.h"
 #include "platform/Platform.h"
+#include "views/NextFrame.h"
 #include "views/SymbolIcons.h"
 
 #include <QEvent>
 #include <QFile>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <utility>
@@ -102,9 +102,9 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
     if (watched == window && event->type() == QEvent::Paint) {
         // Looking the icon up in the theme reads the theme's whole index (hicolor's
         // has hundreds of folders), which would hold back the first frame by as long
-        // as it takes to build the chooser; the title bar takes it right after.
+        // as it takes to build the chooser; the title bar takes it at the next frame.
         window->removeEventFilter(this);
-        QTimer::singleShot(0, window, [w = window] { w->setWindowIcon(programIcon()); });
+        atNextFrame(window, [w = window] { w->setWindowIcon(programIcon()); });
     }
     return QObject::eventFilter(watched, event);
 }
