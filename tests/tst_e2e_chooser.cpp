@@ -1,10 +1,11 @@
 // End to end on a real X server with a window manager and a private session
-// bus: the window appears once, whole and on the screen, at any scale; a second
-// launch hands its files over and brings the chooser back to the front, and the
-// countdown runs out and opens them with the default. The first frame and the
-// countdown also run with the chooser as a native client of a headless Wayland
-// compositor (support/with-weston.sh). A file that is hostile to preview changes
-// none of it: the countdown ends on time and a click is answered at once.
+// bus: the window appears once, whole and on the screen, at any scale, and a
+// PDF's page follows its first frame; a second launch hands its files over and
+// brings the chooser back to the front, and the countdown runs out and opens
+// them with the default. The first frame, the page and the countdown also run
+// with the chooser as a native client of a headless Wayland compositor
+// (support/with-weston.sh). A file that is hostile to preview changes none of
+// it: the countdown ends on time and a click is answered at once.
 #include "support/Chooser.h"
 #include "support/HostileFiles.h"
 #include "support/Responsiveness.h"
@@ -13,6 +14,7 @@
 
 #include "main/AppDelegate.h"
 #include "platform/FilePaths.h"
+#include "views/PdfPreviewView.h"
 
 #include <QCheckBox>
 #include <QGuiApplication>
@@ -134,6 +136,35 @@ private Q_SLOTS:
         const QPoint offCentre = window->frameGeometry().center() - available.center();
         QVERIFY2(std::abs(offCentre.x()) <= 2 && std::abs(offCentre.y()) <= 24,
                  qPrintable(QDebug::toString(offCentre)));
+    }
+
+    // A PDF's page is begun after the window's first frame, not before nor with it, and
+    // follows it on X11 and on Wayland, where the compositor calls for the next frame.
+    void pdfPageFollowsTheFirstFrame() {
+        const QUrl file = m_sandbox.writeFile(u"e2e/paper.pdf"_s, blankPdf(2));
+        struct AtFirstPaint final : QObject {
+            std::optional<bool> pageBegun;
+            bool eventFilter(QObject* watched, QEvent* event) override {
+                const auto* pdf = qobject_cast<PdfPreviewView*>(watched);
+                if (pdf && !pageBegun && event->type() == QEvent::Paint)
+                    pageBegun = pdf->state() != PdfPreviewView::State::Pending ||
+                                pdf->findChild<DeadlineTask*>() != nullptr;
+                return false;
+            }
+        } first;
+        qApp->installEventFilter(&first);
+        AppDelegate delegate;
+        delegate.openUrls({file});
+        MainViewController* vc = delegate.mainViewController;
+        QVERIFY(vc);
+        vc->pauseTimer();
+        QTRY_VERIFY(first.pageBegun.has_value());
+        qApp->removeEventFilter(&first);
+        QVERIFY(!*first.pageBegun);
+        const auto* pdf = vc->findChild<PdfPreviewView*>();
+        QVERIFY(pdf);
+        QTRY_COMPARE(pdf->state(), PdfPreviewView::State::Page);
+        QCOMPARE(pdf->pageCount(), 2);
     }
 
     // At any scale the window lies inside the screen, from its first mapping to its end, and

@@ -356,16 +356,20 @@ private Q_SLOTS:
         QCOMPARE(image->currentImage().size(), QSize(64, 64));
     }
 
-    // Pages are drawn white and as large as the view needs, in whole steps:
-    // again when the view grows past them, not when it shrinks. The wheel
-    // turns them; the last page asked for wins, and turning stops at either end.
+    // Nothing is drawn before the view is on screen. Pages are drawn white and
+    // as large as the view needs, in whole steps: again when the view grows
+    // past them, not when it shrinks. The wheel turns them; the last page asked
+    // for wins, and turning stops at either end.
     void pdfPages() {
         const int step = PdfPreviewView::kRenderStep;
         PdfPreviewView view;
         view.resize(step + 100, step / 2 + 50); // a box of two steps by one
-        view.show();
         QSignalSpy ready(&view, &PdfPreviewView::ready);
         view.configure(file(u"three.pdf"_s, test::blankPdf(3, {200, 100})), u"application/pdf"_s);
+        QTest::qWait(50);
+        QCOMPARE(view.state(), PdfPreviewView::State::Pending);
+        QVERIFY(!view.findChild<DeadlineTask*>());
+        view.show();
         QVERIFY(ready.wait(10000));
         QCOMPARE(view.state(), PdfPreviewView::State::Page);
         QCOMPARE(view.pageCount(), 3);
@@ -437,6 +441,8 @@ private Q_SLOTS:
         PdfPreviewView view;
         QSignalSpy ready(&view, &PdfPreviewView::ready);
         view.configure(file(u"document.pdf"_s, contents), u"application/pdf"_s);
+        view.resize(200, 200);
+        view.show();
         QVERIFY(ready.wait(10000));
         QCOMPARE(int(view.state()), state);
         QVERIFY(view.pageImage().isNull());

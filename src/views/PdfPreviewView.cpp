@@ -4,9 +4,9 @@
 #include "platform/Logging.h"
 #include "platform/PdfPages.h"
 #include "views/FileCardView.h"
+#include "views/NextFrame.h"
 
 #include <QPainter>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
@@ -31,12 +31,8 @@ void PdfPreviewView::configure(const QUrl& url, const std::optional<QString>& co
     m_url = url;
     m_contentType = contentType;
     m_timeLimit = timeLimit;
-    // The view has its size once the window has been laid out, which happens
-    // before control is back in the event loop.
-    QTimer::singleShot(0, this, [this] {
-        if (m_state == State::Pending && !m_task)
-            render(0);
-    });
+    if (isVisible())
+        update();
 }
 
 QSize PdfPreviewView::renderBox() const {
@@ -140,8 +136,16 @@ void PdfPreviewView::showCard() {
 }
 
 void PdfPreviewView::paintEvent(QPaintEvent*) {
-    if (m_page.isNull())
+    if (m_page.isNull()) {
+        if (m_state == State::Pending && !m_task && !m_firstPageAwaited && !m_url.isEmpty()) {
+            m_firstPageAwaited = true;
+            atNextFrame(this, [this] {
+                if (m_state == State::Pending && !m_task)
+                    render(0);
+            });
+        }
         return;
+    }
     const QRect room = rect().adjusted(kMargin, kMargin, -kMargin, -kMargin);
     const QSize target =
         m_page.deviceIndependentSize().scaled(room.size(), Qt::KeepAspectRatio).toSize();

@@ -12,9 +12,12 @@ namespace marvoline {
 
 // A PDF document, one page at a time, the page fitted into the view; the wheel
 // turns the pages. Pages are read and drawn off the window's thread, each time
-// from the file; the view shows only the finished picture. A document that
-// cannot be read leaves the view empty; one that is not drawn within the time
-// limit, or when the PDF module is missing, gets the file card instead.
+// from the file; the view shows only the finished picture. The first page is
+// begun at the window's next frame after the view was first painted, so the
+// window's first frame neither waits for the PDF library to load nor shares
+// the processor with it. A document that cannot be read leaves the view empty;
+// one that is not drawn within the time limit, or when the PDF module is
+// missing, gets the file card instead.
 class PdfPreviewView : public QWidget {
     Q_OBJECT
 
@@ -29,9 +32,9 @@ public:
 
     explicit PdfPreviewView(QWidget* parent = nullptr);
 
-    // Starts drawing the document's first page, as soon as the window has
-    // laid the view out. Called once, right after the view is made;
-    // contentType is the file's MIME type, for the card.
+    // The document whose first page the view draws once it is on screen.
+    // Called once, right after the view is made; contentType is the file's
+    // MIME type, for the card.
     void configure(const QUrl& url, const std::optional<QString>& contentType,
                    std::chrono::milliseconds timeLimit = kPreviewTimeLimit);
     // Turns to the page (counted from 0); the last one asked for wins.
@@ -72,7 +75,8 @@ private:
     int m_pageCount = 0;
     int m_wantedPage = 0;
     int m_wheelAngle = 0;
-    DeadlineTask* m_task = nullptr; // the page being drawn
+    bool m_firstPageAwaited = false; // at the window's next frame
+    DeadlineTask* m_task = nullptr;  // the page being drawn
 };
 
 } // namespace marvoline
