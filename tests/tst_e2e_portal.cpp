@@ -178,6 +178,9 @@ private Q_SLOTS:
         const QString window = findWindow(pid);
         QVERIFY(!window.isEmpty());
         QCOMPARE(runTool("xdotool", {"getwindowname", window}).trimmed(), name);
+        // The program's icon in the title bar, in its sizes (openbox puts a single picture of
+        // its own on a window without one).
+        QTRY_VERIFY(runTool("xprop", {"-id", window, "_NET_WM_ICON"}).count("Icon (") > 1);
         if (keys.removeAll("close") > 0) {
             press(window, keys);
             ::kill(pid_t(request->process.processId()), SIGUSR1);

@@ -8,6 +8,7 @@
 #include "platform/Platform.h"
 #include "platform/dbus/AppChooserAnswer.h"
 #include "platform/dbus/PortalAppChooser.h"
+#include "views/NextFrame.h"
 #include "views/SymbolIcons.h"
 
 #include <QDateTime>
@@ -80,7 +81,7 @@ void PortalChooser::showCurrent() {
     w->setMinimumSize(520, 300);
     w->setWindowTitle(
         displayFileName(file).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
-    w->setWindowIcon(programIcon());
+    // The title bar's icon is set at the frame after the first (see eventFilter).
     w->installEventFilter(this);
     centerOnScreenUnderPointer(w);
 
@@ -145,6 +146,8 @@ bool PortalChooser::eventFilter(QObject* watched, QEvent* event) {
             // bench/portal_first_paint.py reads the time of the first frame here.
             qCDebug(lcMarvoline, "portal chooser painted at %lld ms",
                     QDateTime::currentMSecsSinceEpoch());
+            // The title bar's icon, every size of it drawn, after the first frame.
+            atNextFrame(m_window, [w = m_window.data()] { w->setWindowIcon(programIcon()); });
         } else if (event->type() == QEvent::Close && m_controller) {
             // The window's close button: the request is cancelled.
             event->ignore();

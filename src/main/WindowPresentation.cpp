@@ -100,9 +100,9 @@ void AppDelegate::showWindow() {
 
 bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
     if (watched == window && event->type() == QEvent::Paint) {
-        // Looking the icon up in the theme reads the theme's whole index (hicolor's
-        // has hundreds of folders), which would hold back the first frame by as long
-        // as it takes to build the chooser; the title bar takes it at the next frame.
+        // The window system is handed the icon in every size the theme has (eight
+        // pictures and the SVG where the program is installed), each drawn first:
+        // the first frame does not wait for that, the title bar takes it at the next.
         window->removeEventFilter(this);
         atNextFrame(window, [w = window] { w->setWindowIcon(programIcon()); });
     }

@@ -5,6 +5,8 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <utility>
+
 namespace marvoline {
 
 namespace {
