@@ -100,6 +100,19 @@ private Q_SLOTS:
         QVERIFY(bundled.name().isEmpty());
         QVERIFY(!bundled.isNull());
         QVERIFY(centre(bundled).isValid() && centre(bundled) != QColor(Qt::red));
+        // The sizes the title bar takes, in either order, are the pictures Qt's own
+        // SVG icons draw of the file.
+        const QIcon qtDrawn(u":/icon/org.marvoline.Marvoline.svg"_s);
+        const QIcon otherOrder = programIcon();
+        const auto image = [](const QIcon& icon, int side) {
+            return icon.pixmap(QSize(side, side), 1.0)
+                .toImage()
+                .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        };
+        for (const int side : {16, 32, 64, 128})
+            QCOMPARE(image(bundled, side), image(qtDrawn, side));
+        for (const int side : {128, 64, 32, 16})
+            QCOMPARE(image(otherOrder, side), image(qtDrawn, side));
 
         QIcon::setThemeSearchPaths(paths);
         QIcon::setThemeName(name);

@@ -51,6 +51,7 @@ QSize SymbolIconEngine::actualSize(const QSize& size, QIcon::Mode, QIcon::State)
 QIconEngine* SymbolIconEngine::clone() const {
     auto* copy = new SymbolIconEngine(m_path, m_tint);
     copy->m_source = m_source;
+    copy->m_svg = m_svg;
     return copy;
 }
 
@@ -68,12 +69,16 @@ QPixmap SymbolIconEngine::render(int side) {
         image = m_source.pixmap(QSize(side, side), 1.0)
                     .toImage()
                     .convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    } else if (QSvgRenderer renderer(m_path); renderer.isValid()) {
-        image = QImage(side, side, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        renderer.render(&painter, QRectF(0, 0, side, side));
+    } else {
+        if (!m_svg)
+            m_svg = std::make_shared<QSvgRenderer>(m_path);
+        if (m_svg->isValid()) {
+            image = QImage(side, side, QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            QPainter painter(&image);
+            painter.setRenderHint(QPainter::Antialiasing);
+            m_svg->render(&painter, QRectF(0, 0, side, side));
+        }
     }
     if (image.isNull())
         return {};

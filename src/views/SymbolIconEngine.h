@@ -7,13 +7,16 @@
 #include <QPixmap>
 #include <QString>
 
+#include <memory>
 #include <optional>
+
+class QSvgRenderer;
 
 namespace marvoline {
 
 // A bundled SVG symbol, or a theme's icon, drawn at the size it is shown at,
 // when it is first shown, optionally recoloured: the bundled symbols are drawn in black and take
-// the colour through their alpha. Each size is drawn once.
+// the colour through their alpha. The SVG is read once and each size drawn once.
 class SymbolIconEngine : public QIconEngine {
 public:
     SymbolIconEngine(const QString& path, const std::optional<QColor>& tint);
@@ -30,7 +33,8 @@ public:
 private:
     QPixmap render(int side);
 
-    QString m_path; // the bundled SVG, or
+    QString m_path; // the bundled SVG, read when first drawn and shared with copies, or
+    std::shared_ptr<QSvgRenderer> m_svg;
     QIcon m_source; // the theme's icon
     std::optional<QColor> m_tint;
     QHash<int, QPixmap> m_drawn; // by device size

@@ -108,7 +108,10 @@ QIcon programIcon() {
     const QString name = QStringLiteral("org.marvoline.Marvoline");
     if (QIcon::hasThemeIcon(name))
         return QIcon::fromTheme(name);
-    return QIcon(QStringLiteral(":/icon/org.marvoline.Marvoline.svg"));
+    // Drawn as Qt's SVG icons are, at each size asked for, but from one reading
+    // of the file: the title bar asks for four sizes at once.
+    return QIcon(
+        new SymbolIconEngine(QStringLiteral(":/icon/org.marvoline.Marvoline.svg"), std::nullopt));
 }
 
 } // namespace marvoline
