@@ -33,9 +33,9 @@ public:
 private:
     QPixmap render(int side);
 
-    QString m_path; // the bundled SVG, read when first drawn and shared with copies, or
-    std::shared_ptr<QSvgRenderer> m_svg;
-    QIcon m_source; // the theme's icon
+    QString m_path;                      // the bundled SVG, or
+    QIcon m_source;                      // the theme's icon
+    std::shared_ptr<QSvgRenderer> m_svg; // m_path read when first drawn, shared with copies
     std::optional<QColor> m_tint;
     QHash<int, QPixmap> m_drawn; // by device size
 };
