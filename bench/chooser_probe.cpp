@@ -6,6 +6,7 @@
 
 #include "main/Application.h"
 #include "main/MainViewController.h"
+#include "platform/FontDatabaseWarmUp.h"
 #include "views/PdfPreviewView.h"
 
 #include <QApplication>
@@ -27,9 +28,11 @@ int main(int argc, char** argv) {
     if (argc > 1)
         --argc;
 
+    marvoline::FontDatabaseWarmUp fonts;
     int status = 0;
     {
         QApplication app(argc, argv);
+        fonts.applicationReady();
         ProbeExit probe([untilTick, untilPage](QObject* watched, QEvent* event) {
             if (untilPage) {
                 const auto* pdf = qobject_cast<marvoline::PdfPreviewView*>(watched);
@@ -46,6 +49,7 @@ int main(int argc, char** argv) {
         });
         app.installEventFilter(&probe);
         status = marvoline::runApplication(app, argc, argv);
+        fonts.finish();
     }
     // As the program does: a preview decoder still at work is not waited for.
     std::fflush(nullptr);

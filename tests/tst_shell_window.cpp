@@ -6,13 +6,20 @@
 #include "main/MainViewController.h"
 #include "platform/AppRegistry.h"
 #include "platform/FilePaths.h"
+#include "platform/FontDatabaseWarmUp.h"
 #include "support/RawFiles.h"
 #include "views/SymbolIcons.h"
 
 #include <QCheckBox>
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QWindow>
+
+#include <future>
+#include <memory>
+#include <thread>
 
 using namespace marvoline;
 using namespace Qt::StringLiterals;
@@ -47,6 +54,44 @@ private:
     }
 
 private Q_SLOTS:
+    // The program's start hands the font thread the application object, or
+    // leaves before it exists: in every order the thread ends, and text
+    // measured on the window's thread meanwhile is measured as without it.
+    void fontWarmUpEndsInEveryOrder_data() {
+        QTest::addColumn<bool>("ready");
+        QTest::addColumn<bool>("finish");
+        QTest::newRow("ready, then finished") << true << true;
+        QTest::newRow("ready, then destroyed") << true << false;
+        QTest::newRow("finished before any application object") << false << true;
+        QTest::newRow("destroyed before any application object") << false << false;
+    }
+    void fontWarmUpEndsInEveryOrder() {
+        QFETCH(bool, ready);
+        QFETCH(bool, finish);
+        const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        const QString sample = u"Quarterly report, 2026"_s;
+        const int expectedWidth = QFontMetrics(fixed).horizontalAdvance(sample);
+        // Ended on a thread of the test's, left behind if it never ends, so that
+        // such a thread fails the case instead of hanging the test.
+        auto measured = std::make_shared<std::promise<int>>();
+        std::future<int> width = measured->get_future();
+        std::thread([measured, fixed, sample, ready, finish] {
+            int w = 0;
+            {
+                FontDatabaseWarmUp fonts;
+                if (ready)
+                    fonts.applicationReady();
+                w = QFontMetrics(fixed).horizontalAdvance(sample);
+                if (finish)
+                    fonts.finish();
+            }
+            measured->set_value(w);
+        }).detach();
+        QCOMPARE(width.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+        QCOMPARE(width.get(), expectedWidth);
+        QVERIFY(!QFontDatabase::families().isEmpty());
+    }
+
     void title_data() {
         QTest::addColumn<QList<QUrl>>("urls");
         QTest::addColumn<QString>("expected");

@@ -1,5 +1,6 @@
 #include "main/Application.h"
 #include "platform/ClipboardHandOver.h"
+#include "platform/FontDatabaseWarmUp.h"
 
 #include <QApplication>
 
@@ -26,10 +27,15 @@ int main(int argc, char** argv) {
     // application object is made.
     const marvoline::WindowActivation launchActivation =
         marvoline::WindowActivation::fromEnvironment();
+    // The fonts are read meanwhile on a thread of their own, done before the
+    // window's first text needs them.
+    marvoline::FontDatabaseWarmUp fonts;
     int status = 0;
     {
         QApplication app(argc, argv);
+        fonts.applicationReady();
         status = marvoline::runApplication(app, argc, argv, launchActivation);
+        fonts.finish();
     }
     // Previews are decoded on threads of their own (platform/DeadlineTask.h),
     // and a decoder that never returns, on a hostile PDF say, is left running
