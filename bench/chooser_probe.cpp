@@ -6,7 +6,7 @@
 
 #include "main/Application.h"
 #include "main/MainViewController.h"
-#include "platform/FontDatabaseWarmUp.h"
+#include "platform/StartupWarmUp.h"
 #include "views/PdfPreviewView.h"
 
 #include <QApplication>
@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     if (argc > 1)
         --argc;
 
-    marvoline::FontDatabaseWarmUp fonts;
+    marvoline::StartupWarmUp fonts;
     int status = 0;
     {
         QApplication app(argc, argv);

@@ -6,7 +6,8 @@
 #include "main/MainViewController.h"
 #include "platform/AppRegistry.h"
 #include "platform/FilePaths.h"
-#include "platform/FontDatabaseWarmUp.h"
+#include "platform/Platform.h"
+#include "platform/StartupWarmUp.h"
 #include "support/RawFiles.h"
 #include "views/SymbolIcons.h"
 
@@ -54,10 +55,10 @@ private:
     }
 
 private Q_SLOTS:
-    // The program's start hands the font thread the application object, or
+    // The program's start hands the warm-up thread the application object, or
     // leaves before it exists: in every order the thread ends, and text
-    // measured on the window's thread meanwhile is measured as without it.
-    void fontWarmUpEndsInEveryOrder_data() {
+    // measured and applications looked up meanwhile come out as without it.
+    void startupWarmUpEndsInEveryOrder_data() {
         QTest::addColumn<bool>("ready");
         QTest::addColumn<bool>("finish");
         QTest::newRow("ready, then finished") << true << true;
@@ -65,7 +66,7 @@ private Q_SLOTS:
         QTest::newRow("finished before any application object") << false << true;
         QTest::newRow("destroyed before any application object") << false << false;
     }
-    void fontWarmUpEndsInEveryOrder() {
+    void startupWarmUpEndsInEveryOrder() {
         QFETCH(bool, ready);
         QFETCH(bool, finish);
         const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -78,15 +79,20 @@ private Q_SLOTS:
         std::thread([measured, fixed, sample, ready, finish] {
             int w = 0;
             {
-                FontDatabaseWarmUp fonts;
+                StartupWarmUp warmUp;
                 if (ready)
-                    fonts.applicationReady();
+                    warmUp.applicationReady();
                 w = QFontMetrics(fixed).horizontalAdvance(sample);
                 if (finish)
-                    fonts.finish();
+                    warmUp.finish();
             }
             measured->set_value(w);
         }).detach();
+        AppRegistry& registry = platform::registry();
+        const QUrl pdf = m_sandbox.writeFile(u"warm-up.pdf"_s, "%PDF-1.4\n%%EOF\n");
+        const QUrl reader = m_sandbox.appUrl(u"org.example.Reader.desktop"_s);
+        QCOMPARE(registry.defaultApplicationForFile(pdf), std::optional(reader));
+        QCOMPARE(registry.applicationsForFile(pdf), QList<QUrl>{reader});
         QCOMPARE(width.wait_for(std::chrono::seconds(20)), std::future_status::ready);
         QCOMPARE(width.get(), expectedWidth);
         QVERIFY(!QFontDatabase::families().isEmpty());

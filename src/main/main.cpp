@@ -1,6 +1,6 @@
 #include "main/Application.h"
 #include "platform/ClipboardHandOver.h"
-#include "platform/FontDatabaseWarmUp.h"
+#include "platform/StartupWarmUp.h"
 
 #include <QApplication>
 
@@ -27,9 +27,9 @@ int main(int argc, char** argv) {
     // application object is made.
     const marvoline::WindowActivation launchActivation =
         marvoline::WindowActivation::fromEnvironment();
-    // The fonts are read meanwhile on a thread of their own, done before the
-    // window's first text needs them.
-    marvoline::FontDatabaseWarmUp fonts;
+    // The fonts and the application folders are read meanwhile on a thread of
+    // their own, done before the window needs them.
+    marvoline::StartupWarmUp fonts;
     int status = 0;
     {
         QApplication app(argc, argv);

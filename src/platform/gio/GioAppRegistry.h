@@ -37,6 +37,9 @@ public:
     // written, and "%%" is found as written: a program whose path holds a
     // percent sign is run through env, which GIO finds in PATH.
     static QString ownExecLine(const QString& program);
+    // Reads the application folders' desktop entries and the defaults, as the
+    // first look-up of the process does; any thread, at any time.
+    static void readApplicationFolders();
 };
 
 } // namespace marvoline

@@ -1,4 +1,6 @@
-#include "platform/FontDatabaseWarmUp.h"
+#include "platform/StartupWarmUp.h"
+
+#include "platform/gio/GioAppRegistry.h"
 
 #include <QFontDatabase>
 
@@ -6,14 +8,14 @@
 
 namespace marvoline {
 
-FontDatabaseWarmUp::FontDatabaseWarmUp()
+StartupWarmUp::StartupWarmUp()
     : m_thread([this] { run(); }) {}
 
-FontDatabaseWarmUp::~FontDatabaseWarmUp() {
+StartupWarmUp::~StartupWarmUp() {
     finish();
 }
 
-void FontDatabaseWarmUp::applicationReady() {
+void StartupWarmUp::applicationReady() {
     {
         const std::lock_guard lock(m_mutex);
         if (m_stage == Stage::Waiting)
@@ -22,7 +24,7 @@ void FontDatabaseWarmUp::applicationReady() {
     m_changed.notify_one();
 }
 
-void FontDatabaseWarmUp::finish() {
+void StartupWarmUp::finish() {
     {
         const std::lock_guard lock(m_mutex);
         if (m_stage == Stage::Waiting)
@@ -33,10 +35,9 @@ void FontDatabaseWarmUp::finish() {
         m_thread.join();
 }
 
-void FontDatabaseWarmUp::run() {
-    // Fontconfig loads its configuration once per process, whoever asks first:
-    // Qt's font database finds it loaded.
+void StartupWarmUp::run() {
     FcInit();
+    GioAppRegistry::readApplicationFolders();
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [this] { return m_stage != Stage::Waiting; });
     if (m_stage != Stage::Fill)
