@@ -28,11 +28,11 @@ int main(int argc, char** argv) {
     if (argc > 1)
         --argc;
 
-    marvoline::StartupWarmUp fonts;
+    marvoline::StartupWarmUp warmUp;
     int status = 0;
     {
         QApplication app(argc, argv);
-        fonts.applicationReady();
+        warmUp.applicationReady();
         ProbeExit probe([untilTick, untilPage](QObject* watched, QEvent* event) {
             if (untilPage) {
                 const auto* pdf = qobject_cast<marvoline::PdfPreviewView*>(watched);
@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
         });
         app.installEventFilter(&probe);
         status = marvoline::runApplication(app, argc, argv);
-        fonts.finish();
+        warmUp.finish();
     }
     // As the program does: a preview decoder still at work is not waited for.
     std::fflush(nullptr);

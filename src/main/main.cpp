@@ -29,13 +29,13 @@ int main(int argc, char** argv) {
         marvoline::WindowActivation::fromEnvironment();
     // The fonts and the application folders are read meanwhile on a thread of
     // their own, done before the window needs them.
-    marvoline::StartupWarmUp fonts;
+    marvoline::StartupWarmUp warmUp;
     int status = 0;
     {
         QApplication app(argc, argv);
-        fonts.applicationReady();
+        warmUp.applicationReady();
         status = marvoline::runApplication(app, argc, argv, launchActivation);
-        fonts.finish();
+        warmUp.finish();
     }
     // Previews are decoded on threads of their own (platform/DeadlineTask.h),
     // and a decoder that never returns, on a hostile PDF say, is left running
