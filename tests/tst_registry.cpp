@@ -3,6 +3,7 @@
 
 #include "platform/FileIcons.h"
 #include "platform/FilePaths.h"
+#include "platform/RegistryReadScope.h"
 #include "platform/gio/GioAppRegistry.h"
 #include "support/RawFiles.h"
 #include "support/TestMain.h"
@@ -10,6 +11,8 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+
+#include <future>
 
 using namespace marvoline;
 using marvoline::test::ownId;
@@ -111,6 +114,11 @@ public:
                       {"Icon=" + (icon.startsWith(u'/') ? sb.root() + icon : icon)});
 
         raw.write(nonUtf8Path(), pdfHead);
+
+        // Two applications for Lua scripts, the first the default.
+        for (const QString name : {"One", "Two"})
+            sb.addApp("scope-" + name.toLower() + ".desktop", name, {"text/x-lua"});
+        sb.writeDefaults({{"text/x-lua", "scope-one.desktop"}});
     }
 
 private:
@@ -137,6 +145,18 @@ private Q_SLOTS:
     void malformedEntries() {
         QFETCH(QUrl, url);
         QFETCH(bool, loadable);
+        // In a read scope, asked twice: the same answers as read afresh.
+        const auto answers = [&] {
+            const std::optional<AppBundleInfo> info = registry.bundleInfo(url);
+            return QStringList{registry.bundleIdentifier(url).value_or("-"),
+                               info ? info->identifier : "-", info ? info->name.value_or("") : "-"};
+        };
+        const QStringList fresh = answers();
+        {
+            const RegistryReadScope scope;
+            QCOMPARE(answers(), fresh);
+            QCOMPARE(answers(), fresh);
+        }
         QCOMPARE(registry.bundleIdentifier(url).has_value(), loadable);
         QCOMPARE(registry.applicationEntries({url}).value(0).has_value(), loadable);
         QVERIFY(!registry.applicationIcon(url).isNull());
@@ -226,6 +246,41 @@ private Q_SLOTS:
         QVERIFY(!registry.setOwnApplicationAsDefault("text/x-python"));
         QCOMPARE(sb.gioDefault("text/x-python"), "plain-a.desktop");
         QVERIFY(!registry.setOwnApplicationAsDefault(QString()));
+    }
+
+    // After ownApplication: the program's entry is installed.
+    void readScope() {
+        const QUrl script = sb.writeFile("run.lua", "print(1)\n");
+        const QUrl one = sb.appUrl("scope-one.desktop");
+        const QUrl two = sb.appUrl("scope-two.desktop");
+        const auto defaultApp = [&] { return registry.defaultApplicationForFile(script); };
+        const auto onOtherThread = [&] { return std::async(std::launch::async, defaultApp).get(); };
+        const QString type = registry.contentType(script).value_or(QString());
+        QCOMPARE(defaultApp(), one);
+        {
+            const RegistryReadScope outer;
+            QCOMPARE(registry.bundleInfo(one).value_or(AppBundleInfo()).name, "One");
+            {
+                const RegistryReadScope inner;
+                QCOMPARE(defaultApp(), one);
+            }
+            // Others change the default and the entry: GIO, asked on another thread, tells the
+            // new default; this thread's scope answers from what it read.
+            sb.writeDefaults({{"text/x-lua", "scope-two.desktop"}});
+            sb.addApp("scope-one.desktop", "Uno", {"text/x-lua"});
+            QTRY_COMPARE(onOtherThread(), two);
+            QCOMPARE(defaultApp(), one);
+            QCOMPARE(registry.bundleInfo(one).value_or(AppBundleInfo()).name, "One");
+            QCOMPARE(registry.contentType(script).value_or(QString()), type);
+            // The program's own change is read again at once.
+            QVERIFY(registry.setOwnApplicationAsDefault(type));
+            QCOMPARE(registry.bundleIdentifier(defaultApp().value_or(QUrl())), ownId);
+            QCOMPARE(registry.bundleInfo(one).value_or(AppBundleInfo()).name, "Uno");
+        }
+        // The next scope reads afresh.
+        sb.addApp("scope-one.desktop", "Eins", {"text/x-lua"});
+        const RegistryReadScope next;
+        QCOMPARE(registry.bundleInfo(one).value_or(AppBundleInfo()).name, "Eins");
     }
 };
 

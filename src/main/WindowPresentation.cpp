@@ -5,6 +5,7 @@
 #include "platform/AppRegistry.h"
 #include "platform/FilePaths.h"
 #include "platform/Platform.h"
+#include "platform/RegistryReadScope.h"
 #include "views/NextFrame.h"
 #include "views/SymbolIcons.h"
 
@@ -117,6 +118,9 @@ void AppDelegate::showFiles(const QList<QUrl>& urls, bool skipTimer,
         window->setWindowTitle(escapedWindowTitle(windowTitle(urls)));
         window->setWindowFilePath(QFile::decodeName(localPath(urls.first())));
     }
+    // Whether the chooser is the default, which application counts down and
+    // what the check box says all ask the registry about the same type.
+    const RegistryReadScope readings;
     const bool openAsContext = computeIsOpenAsContext(urls.first());
     if (mainViewController) {
         mainViewController->configure(urls, openAsContext, skipTimer, countdownApp);

@@ -3,6 +3,7 @@
 #include "platform/AppStreamMetainfo.h"
 #include "platform/DeferredIcon.h"
 #include "platform/FilePaths.h"
+#include "platform/RegistryReadScope.h"
 #include "platform/gio/GObjectPtr.h"
 
 #include <QCollator>
@@ -191,6 +192,19 @@ AppBundleInfo bundleInfoOf(GDesktopAppInfo* info) {
     return bundle;
 }
 
+// The default application of the type, as GIO reads it.
+std::optional<QUrl> readDefault(const QString& type) {
+    const GObjectPtr<GAppInfo> app(
+        g_app_info_get_default_for_type(type.toUtf8().constData(), FALSE));
+    const QUrl url = entryUrl(app.get());
+    return url.isEmpty() ? std::nullopt : std::optional(url);
+}
+
+std::optional<AppBundleInfo> readBundleInfo(const QUrl& app) {
+    const GObjectPtr<GDesktopAppInfo> info = loadEntry(app);
+    return info ? std::optional(bundleInfoOf(info.get())) : std::nullopt;
+}
+
 // Made once: the bundled fallback is an SVG, parsed when the icon is made.
 QIcon genericApplicationIcon() {
     static const QIcon icon = QIcon::fromTheme(QStringLiteral("application-x-executable"),
@@ -275,26 +289,19 @@ std::optional<QUrl> GioAppRegistry::defaultApplicationForFile(const QUrl& file) 
     const std::optional<QString> type = contentType(file);
     if (!type)
         return std::nullopt;
-    const GObjectPtr<GAppInfo> app(
-        g_app_info_get_default_for_type(type->toUtf8().constData(), FALSE));
-    const QUrl url = entryUrl(app.get());
-    if (url.isEmpty())
-        return std::nullopt;
-    return url;
+    return RegistryReadScope::remembered(&RegistryReadScope::Readings::defaults, *type,
+                                         [&type] { return readDefault(*type); });
 }
 
+// Read with the names: a showing asks for these next (see RegistryReadScope).
 std::optional<QString> GioAppRegistry::bundleIdentifier(const QUrl& app) {
-    const GObjectPtr<GDesktopAppInfo> info = loadEntry(app);
-    if (!info)
-        return std::nullopt;
-    return identifierOf(info.get());
+    const std::optional<AppBundleInfo> info = bundleInfo(app);
+    return info ? std::optional(info->identifier) : std::nullopt;
 }
 
 std::optional<AppBundleInfo> GioAppRegistry::bundleInfo(const QUrl& app) {
-    const GObjectPtr<GDesktopAppInfo> info = loadEntry(app);
-    if (!info)
-        return std::nullopt;
-    return bundleInfoOf(info.get());
+    return RegistryReadScope::remembered(&RegistryReadScope::Readings::entries, app.toString(),
+                                         [&app] { return readBundleInfo(app); });
 }
 
 std::optional<QString> GioAppRegistry::shortVersion(const QUrl& app) {

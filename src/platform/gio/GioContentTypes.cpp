@@ -3,16 +3,17 @@
 
 #include "platform/gio/GioAppRegistry.h"
 
+#include "platform/RegistryReadScope.h"
 #include "platform/gio/GObjectPtr.h"
 
 #include <gio/gio.h>
 
 namespace marvoline {
 
-std::optional<QString> GioAppRegistry::contentType(const QUrl& file) {
-    const QByteArray uri = file.toEncoded();
-    if (uri.isEmpty() || file.isRelative())
-        return std::nullopt;
+namespace {
+
+// The type GIO reads from the file's contents and name.
+std::optional<QString> queryContentType(const QByteArray& uri) {
     const gio::Owned<GFile, g_object_unref> gfile(g_file_new_for_uri(uri.constData()));
     gio::Owned<GError, g_error_free> error;
     const gio::Owned<GFileInfo, g_object_unref> info(
@@ -25,6 +26,17 @@ std::optional<QString> GioAppRegistry::contentType(const QUrl& file) {
     if (!type || !*type)
         return std::nullopt;
     return QString::fromUtf8(type);
+}
+
+} // namespace
+
+std::optional<QString> GioAppRegistry::contentType(const QUrl& file) {
+    const QByteArray uri = file.toEncoded();
+    if (uri.isEmpty() || file.isRelative())
+        return std::nullopt;
+    return RegistryReadScope::remembered(&RegistryReadScope::Readings::contentTypes,
+                                         QString::fromLatin1(uri),
+                                         [&uri] { return queryContentType(uri); });
 }
 
 bool GioAppRegistry::contentTypeIsA(const QString& type, const QString& supertype) {

@@ -4,6 +4,7 @@
 #include "platform/gio/GioAppRegistry.h"
 
 #include "platform/FilePaths.h"
+#include "platform/RegistryReadScope.h"
 #include "platform/gio/GObjectPtr.h"
 
 #include <QCoreApplication>
@@ -12,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <QThread>
 
 #include <gio/gdesktopappinfo.h>
@@ -100,13 +102,16 @@ bool ownEntryIndexed() {
 } // namespace
 
 void GioAppRegistry::registerOwnApplication() {
-    if (!applicationForIdentifier(ownIdentifier()))
-        writeOwnEntry(ownEntryPath());
+    if (!applicationForIdentifier(ownIdentifier()) && writeOwnEntry(ownEntryPath()))
+        RegistryReadScope::forget();
 }
 
 bool GioAppRegistry::setOwnApplicationAsDefault(const QString& contentType) {
     if (contentType.isEmpty())
         return false;
+    // Whatever happens below, the answers kept from before are not trusted after.
+    const auto forgetReadings = qScopeGuard([] { RegistryReadScope::forget(); });
+    RegistryReadScope::forget();
     // The entry GIO knows by the ID, else the user's own file, which GIO may
     // not have indexed yet when it was written a moment ago. A file there that
     // is not usable (hidden by the user, broken) is left alone.
