@@ -257,13 +257,6 @@ QIcon iconOf(GAppInfo* app) {
 GioAppRegistry::GioAppRegistry() = default;
 GioAppRegistry::~GioAppRegistry() = default;
 
-void GioAppRegistry::readApplicationFolders() {
-    // Any type will do: GIO reads every folder, and keeps what it read for the
-    // process, on its first look-up of a default.
-    const GObjectPtr<GAppInfo> app(
-        g_app_info_get_default_for_type("application/octet-stream", FALSE));
-}
-
 QList<QUrl> GioAppRegistry::applicationsForFile(const QUrl& file) {
     const std::optional<QString> type = contentType(file);
     if (!type)

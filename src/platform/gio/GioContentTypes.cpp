@@ -1,5 +1,6 @@
 // Content types through GIO: a file's type as GIO reads it (its contents and
-// name, through the shared MIME database), how types relate, and their names.
+// name, through the shared MIME database), how types relate, and their names;
+// and the look-ups by type or scheme alone, before any entry is asked for.
 
 #include "platform/gio/GioAppRegistry.h"
 
@@ -43,6 +44,13 @@ bool GioAppRegistry::contentTypeIsA(const QString& type, const QString& supertyp
     if (type.isEmpty() || supertype.isEmpty())
         return false;
     return g_content_type_is_a(type.toUtf8().constData(), supertype.toUtf8().constData());
+}
+
+void GioAppRegistry::readApplicationFolders() {
+    // Any type will do: GIO reads every folder, and keeps what it read for the
+    // process, on its first look-up of a default.
+    const gio::Owned<GAppInfo, g_object_unref> app(
+        g_app_info_get_default_for_type("application/octet-stream", FALSE));
 }
 
 bool GioAppRegistry::handlesUriScheme(const QString& scheme) {
