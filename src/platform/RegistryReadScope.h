@@ -12,7 +12,7 @@ namespace marvoline {
 
 // While one is alive on a thread, the registry answers that thread's repeated
 // questions from what it read the first time: a file's content type, a type's
-// default application, an entry's identifier and names. Showing files asks
+// default application, an entry's identifier and its names. Showing files asks
 // them several times over (whether the chooser is the default, which
 // application counts down, the check box's text), each answer a reading of
 // desktop entries and of the defaults.
@@ -28,6 +28,7 @@ public:
         std::map<QString, std::optional<QString>> contentTypes;  // by file URL
         std::map<QString, std::optional<QUrl>> defaults;         // by content type
         std::map<QString, std::optional<AppBundleInfo>> entries; // by entry URL
+        std::map<QString, std::optional<QString>> identifiers;   // by entry URL
     };
 
     RegistryReadScope();

@@ -200,6 +200,11 @@ std::optional<QUrl> readDefault(const QString& type) {
     return url.isEmpty() ? std::nullopt : std::optional(url);
 }
 
+std::optional<QString> readIdentifier(const QUrl& app) {
+    const GObjectPtr<GDesktopAppInfo> info = loadEntry(app);
+    return info ? std::optional(identifierOf(info.get())) : std::nullopt;
+}
+
 std::optional<AppBundleInfo> readBundleInfo(const QUrl& app) {
     const GObjectPtr<GDesktopAppInfo> info = loadEntry(app);
     return info ? std::optional(bundleInfoOf(info.get())) : std::nullopt;
@@ -286,10 +291,9 @@ std::optional<QUrl> GioAppRegistry::defaultApplicationForFile(const QUrl& file) 
                                          [&type] { return readDefault(*type); });
 }
 
-// Read with the names: a showing asks for these next (see RegistryReadScope).
 std::optional<QString> GioAppRegistry::bundleIdentifier(const QUrl& app) {
-    const std::optional<AppBundleInfo> info = bundleInfo(app);
-    return info ? std::optional(info->identifier) : std::nullopt;
+    return RegistryReadScope::remembered(&RegistryReadScope::Readings::identifiers, app.toString(),
+                                         [&app] { return readIdentifier(app); });
 }
 
 std::optional<AppBundleInfo> GioAppRegistry::bundleInfo(const QUrl& app) {
