@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QWindow>
@@ -96,6 +97,27 @@ private Q_SLOTS:
         QCOMPARE(width.wait_for(std::chrono::seconds(20)), std::future_status::ready);
         QCOMPARE(width.get(), expectedWidth);
         QVERIFY(!QFontDatabase::families().isEmpty());
+    }
+
+    // The application object's arrival returns only once the font configuration
+    // is read: fontconfig reads all of it again for a thread asking meanwhile.
+    void startupWarmUpReadyWaitsForTheFontConfiguration() {
+        auto gate = std::make_shared<std::promise<void>>();
+        auto warmUp =
+            std::make_shared<StartupWarmUp>([read = gate->get_future().share()] { read.wait(); });
+        // Opened however the case ends, before the warm-up is joined.
+        auto openGate = qScopeGuard([gate] { gate->set_value(); });
+        auto returned = std::make_shared<std::promise<void>>();
+        std::future<void> ready = returned->get_future();
+        std::thread([warmUp, returned] {
+            warmUp->applicationReady();
+            returned->set_value();
+        }).detach();
+        QCOMPARE(ready.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+        openGate.dismiss();
+        gate->set_value();
+        QCOMPARE(ready.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+        warmUp->finish();
     }
 
     void title_data() {
