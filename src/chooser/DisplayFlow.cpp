@@ -1,4 +1,5 @@
 #include "main/MainViewController.h"
+#include "platform/RegistryReadScope.h"
 
 #include <QCheckBox>
 #include <QDialog>
@@ -53,6 +54,8 @@ void MainViewController::showFiles() {
         return;
     Q_ASSERT(timerSectionStack && setDefaultButton && copyPopUp);
     const QUrl first = fileURLs.first();
+    // The steps below ask the registry about the same file, type and default.
+    const RegistryReadScope readings;
 
     messageLabel->clear();
     messageLabel->setVisible(false);
