@@ -14,9 +14,11 @@
 #include <QMimeDatabase>
 #include <QScopeGuard>
 
+#include <algorithm>
 #include <memory>
 
 using marvoline::AppCandidate;
+using marvoline::InstalledApp;
 using marvoline::MainViewController;
 using marvoline::platform::registry;
 using namespace Qt::StringLiterals;
@@ -108,6 +110,14 @@ public:
         sb.addApp(u"name-ja.desktop"_s, u"Base"_s, {},
                   {u"Name[ja]=ベース"_s, u"X-GNOME-FullName=Full"_s});
         sb.addApp(u"name-jafull.desktop"_s, u"Base"_s, {}, {u"X-GNOME-FullName[ja]=フル"_s});
+        sb.addApp(u"name-deja.desktop"_s, u"Base"_s, {},
+                  {u"Name[ja]=ベース"_s, u"Name[de]=Basis"_s});
+        sb.addApp(u"name-jaempty.desktop"_s, u"Base"_s, {},
+                  {u"Name[ja]="_s, u"X-GNOME-FullName=Full"_s});
+        sb.addRawDesktopFile(
+            u"name-badde.desktop"_s,
+            "[Desktop Entry]\nType=Application\nName=Base\nExec=true\n"
+            "Name[de]=Bas\xff\xfe\nName[ja]=\xe3\x83\x99\xe3\x83\xbc\xe3\x82\xb9\n");
         sb.addRawDesktopFile(u"name.broken.desktop"_s, "not a desktop entry\n");
         sb.addRawDesktopFile(u"no-exec.desktop"_s,
                              "[Desktop Entry]\nType=Application\nName=None\n");
@@ -178,19 +188,47 @@ private Q_SLOTS:
         // Same names carry versions; no metainfo: none; a unique name: none, metainfo or not.
         QCOMPARE(shown,
                  (QStringList{u"Player|2.0"_s, u"Player|1.5"_s, u"Player|-"_s, u"Tagger|-"_s}));
+    }
 
+    void translatedNames_data() {
+        QTest::addColumn<QByteArray>("languages");
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("expected");
+        // A translated name before an untranslated full name, a translated full name first,
+        // the file name when the entry is not loadable.
+        QTest::newRow("name") << "ja"_ba << u"name-ja.desktop"_s << u"ベース"_s;
+        QTest::newRow("full name") << "ja"_ba << u"name-jafull.desktop"_s << u"フル"_s;
+        QTest::newRow("broken") << "ja"_ba << u"name.broken.desktop"_s << u"name.broken"_s;
+        // The user's languages in their order; a language of a region finds its language's.
+        QTest::newRow("first language") << "de:ja"_ba << u"name-deja.desktop"_s << u"Basis"_s;
+        QTest::newRow("second first") << "ja:de"_ba << u"name-deja.desktop"_s << u"ベース"_s;
+        QTest::newRow("region") << "ja_JP"_ba << u"name-ja.desktop"_s << u"ベース"_s;
+        // A translation that is not UTF-8 counts as none; an empty one is not shown.
+        QTest::newRow("unreadable") << "de:ja"_ba << u"name-badde.desktop"_s << u"ベース"_s;
+        QTest::newRow("empty") << "ja"_ba << u"name-jaempty.desktop"_s << u"Full"_s;
+        // No translation into the user's language: the untranslated full name wins.
+        QTest::newRow("untranslated") << "fr"_ba << u"name-ja.desktop"_s << u"Full"_s;
+    }
+
+    // The name under which the chooser shows an application, and the picker of every
+    // installed application lists it.
+    void translatedNames() {
+        QFETCH(QByteArray, languages);
+        QFETCH(QString, id);
+        QFETCH(QString, expected);
         const QByteArray saved = qgetenv("LANGUAGE");
         const auto restore = qScopeGuard(
             [&] { saved.isNull() ? qunsetenv("LANGUAGE") : qputenv("LANGUAGE", saved); });
-        qputenv("LANGUAGE", "ja");
-        const auto name = [this](const char* id) {
-            return vc->localizedAppName(sb.appUrl(QString::fromLatin1(id)));
-        };
-        // A translated name before an untranslated full name, a translated full name
-        // first, the file name when the entry is not loadable.
-        QCOMPARE(name("name-ja.desktop"), u"ベース"_s);
-        QCOMPARE(name("name-jafull.desktop"), u"フル"_s);
-        QCOMPARE(name("name.broken.desktop"), u"name.broken"_s);
+        qputenv("LANGUAGE", languages);
+        const QUrl app = sb.appUrl(id);
+        QCOMPARE(vc->localizedAppName(app), expected);
+        const QList<InstalledApp> installed = registry().allApplications();
+        const auto listed = std::find_if(installed.begin(), installed.end(),
+                                         [&](const InstalledApp& each) { return each.url == app; });
+        if (id != u"name.broken.desktop"_s) {
+            QVERIFY(listed != installed.end());
+            QCOMPARE(listed->name, expected);
+        }
     }
 };
 

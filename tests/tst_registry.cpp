@@ -115,8 +115,8 @@ public:
 
         raw.write(nonUtf8Path(), pdfHead);
 
-        // Two applications for Lua scripts, the first the default.
-        for (const QString name : {"One", "Two"})
+        // Three applications for Lua scripts, the first the default.
+        for (const QString name : {"One", "Two", "Three"})
             sb.addApp("scope-" + name.toLower() + ".desktop", name, {"text/x-lua"});
         sb.writeDefaults({{"text/x-lua", "scope-one.desktop"}});
     }
@@ -281,6 +281,35 @@ private Q_SLOTS:
         sb.addApp("scope-one.desktop", "Eins", {"text/x-lua"});
         const RegistryReadScope next;
         QCOMPARE(registry.bundleInfo(one).value_or(AppBundleInfo()).name, "Eins");
+    }
+
+    // A scope keeps what the default's look-up and the list of entries read on the way: the
+    // identifier of the default, the names and identifiers of the listed entries.
+    void readScopeKeepsWhatListsRead() {
+        const QUrl script = sb.writeFile("keep.lua", "print(2)\n");
+        const QUrl two = sb.appUrl("scope-two.desktop");
+        const QUrl three = sb.appUrl("scope-three.desktop");
+        const auto onOtherThread = [](auto ask) {
+            return std::async(std::launch::async, ask).get();
+        };
+        sb.writeDefaults({{"text/x-lua", "scope-three.desktop"}});
+        QTRY_COMPARE(onOtherThread([&] { return registry.defaultApplicationForFile(script); }),
+                     three);
+
+        const RegistryReadScope scope;
+        QCOMPARE(registry.defaultApplicationForFile(script), three);
+        const QList<std::optional<AppEntry>> listed = registry.applicationEntries({two});
+        QCOMPARE(listed.value(0).value_or(AppEntry()).info.name, "Two");
+        // Others hide both entries: read again, neither would be there.
+        for (const QString id : {"scope-two.desktop", "scope-three.desktop"})
+            sb.addApp(id, "Gone", {"text/x-lua"}, {"Hidden=true"});
+        QVERIFY(!onOtherThread([&] { return registry.bundleIdentifier(three); }));
+        QVERIFY(!onOtherThread([&] { return registry.bundleInfo(two); }));
+        QCOMPARE(registry.bundleIdentifier(three), "scope-three.desktop");
+        QCOMPARE(registry.bundleIdentifier(two), "scope-two.desktop");
+        QCOMPARE(registry.bundleInfo(two).value_or(AppBundleInfo()).name, "Two");
+        // What the list did not read is read afresh.
+        QVERIFY(!registry.bundleInfo(three));
     }
 };
 

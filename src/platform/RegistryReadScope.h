@@ -55,6 +55,14 @@ public:
         (readings->*kept).insert_or_assign(key, answer);
         return answer;
     }
+
+    // Keeps, when in a scope, an answer read along with another one: the
+    // entries a list of applications or a default look-up has just read.
+    template <typename Answer>
+    static void keep(std::map<QString, Answer> Readings::*kept, const QString& key, Answer answer) {
+        if (Readings* readings = RegistryReadScope::readings())
+            (readings->*kept).insert_or_assign(key, std::move(answer));
+    }
 };
 
 } // namespace marvoline

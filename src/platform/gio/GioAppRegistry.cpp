@@ -29,7 +29,6 @@ namespace {
 template <typename T> using GObjectPtr = gio::Owned<T, g_object_unref>;
 using GObjectListPtr = gio::OwnedFull<GList, g_list_free_full, g_object_unref>;
 using GCharPtr = gio::Owned<char, g_free>;
-using GKeyFilePtr = gio::Owned<GKeyFile, g_key_file_free>;
 
 // Whether GIO's entry is one the program uses: GIO itself refuses files that
 // are missing, not key files, not of type Application, or whose Exec program
@@ -93,53 +92,32 @@ QString identifierOf(GDesktopAppInfo* info) {
     return QFile::decodeName(base.get());
 }
 
-// The entry's key file, for what GDesktopAppInfo does not tell.
-GKeyFilePtr entryKeyFile(GDesktopAppInfo* info) {
-    const char* filename = g_desktop_app_info_get_filename(info);
-    GKeyFilePtr file(g_key_file_new());
-    if (!filename || !g_key_file_load_from_file(file.get(), filename, G_KEY_FILE_NONE, nullptr))
-        return {};
-    return file;
-}
-
-// Whether the entry has the key, untranslated or in some language. Asking GLib
-// for a key an entry lacks costs an error message for every language the user
-// has, for every entry listed; most entries lack most of the keys asked for.
-bool hasKeyInAnyLanguage(GKeyFile* file, const char* key) {
-    if (g_key_file_has_key(file, G_KEY_FILE_DESKTOP_GROUP, key, nullptr))
-        return true;
-    const gio::Owned<char*, g_strfreev> keys(
-        g_key_file_get_keys(file, G_KEY_FILE_DESKTOP_GROUP, nullptr, nullptr));
-    const std::string_view wanted(key);
-    for (char** each = keys.get(); each && *each; ++each) {
-        const std::string_view name(*each);
-        if (name.size() > wanted.size() && name.starts_with(wanted) && name[wanted.size()] == '[')
-            return true;
-    }
-    return false;
-}
-
 // The key's value in one of the user's languages; absent when the entry has
 // no translation for any of them. GIO's own locale look-up falls back to the
 // untranslated value, which would let an untranslated full name win over a
-// translated name.
-std::optional<QString> translatedString(GKeyFile* file, const char* key) {
-    if (!file || !hasKeyInAnyLanguage(file, key))
-        return std::nullopt;
-    const GCharPtr locale(
-        g_key_file_get_locale_for_key(file, G_KEY_FILE_DESKTOP_GROUP, key, nullptr));
-    if (!locale)
-        return std::nullopt;
-    return takeText(
-        g_key_file_get_locale_string(file, G_KEY_FILE_DESKTOP_GROUP, key, locale.get(), nullptr));
+// translated name. The entry keeps the translations into the user's languages
+// from its reading, so they are asked for by name ("Name[de]") in the order of
+// the user's languages, as GLib's own look-up of a translation does; the
+// entry's file is not read a second time.
+std::optional<QString> translatedString(GDesktopAppInfo* info, const char* key) {
+    for (const char* const* language = g_get_language_names(); language && *language; ++language) {
+        const GCharPtr translatedKey(g_strdup_printf("%s[%s]", key, *language));
+        // Asked for only when there: GLib makes an error message for every key
+        // it is asked for and lacks, and most entries lack most translations.
+        if (!g_desktop_app_info_has_key(info, translatedKey.get()))
+            continue;
+        // Unreadable (not UTF-8): the next language is asked.
+        if (char* value = g_desktop_app_info_get_string(info, translatedKey.get()))
+            return takeText(value);
+    }
+    return std::nullopt;
 }
 
 // The name the entry is shown under: the translated full name, the translated
 // name, then the untranslated ones.
 QString displayName(GDesktopAppInfo* info) {
-    const GKeyFilePtr file = entryKeyFile(info);
     for (const char* key : {"X-GNOME-FullName", "Name"}) {
-        if (std::optional<QString> name = translatedString(file.get(), key))
+        if (std::optional<QString> name = translatedString(info, key))
             return *name;
     }
     for (const char* key : {"X-GNOME-FullName", "Name"}) {
@@ -181,11 +159,9 @@ bool runsThisProgram(GDesktopAppInfo* info) {
 AppBundleInfo bundleInfoOf(GDesktopAppInfo* info) {
     AppBundleInfo bundle;
     bundle.identifier = identifierOf(info);
-    const GKeyFilePtr file = entryKeyFile(info);
-    bundle.localizedFullName = translatedString(file.get(), "X-GNOME-FullName");
-    bundle.localizedName = translatedString(file.get(), "Name");
-    if (file &&
-        g_key_file_has_key(file.get(), G_KEY_FILE_DESKTOP_GROUP, "X-GNOME-FullName", nullptr))
+    bundle.localizedFullName = translatedString(info, "X-GNOME-FullName");
+    bundle.localizedName = translatedString(info, "Name");
+    if (g_desktop_app_info_has_key(info, "X-GNOME-FullName"))
         bundle.fullName = takeText(g_desktop_app_info_get_string(info, "X-GNOME-FullName"));
     bundle.name = takeText(g_desktop_app_info_get_string(info, "Name"));
     bundle.runsThisProgram = runsThisProgram(info);
@@ -197,7 +173,13 @@ std::optional<QUrl> readDefault(const QString& type) {
     const GObjectPtr<GAppInfo> app(
         g_app_info_get_default_for_type(type.toUtf8().constData(), FALSE));
     const QUrl url = entryUrl(app.get());
-    return url.isEmpty() ? std::nullopt : std::optional(url);
+    if (url.isEmpty())
+        return std::nullopt;
+    // Whether the chooser is the default is asked next, by the entry's identifier.
+    auto* info = G_DESKTOP_APP_INFO(app.get());
+    RegistryReadScope::keep(&RegistryReadScope::Readings::identifiers, url.toString(),
+                            isUsableEntry(info) ? std::optional(identifierOf(info)) : std::nullopt);
+    return url;
 }
 
 std::optional<QString> readIdentifier(const QUrl& app) {
@@ -333,10 +315,18 @@ QList<std::optional<AppEntry>> GioAppRegistry::applicationEntries(const QList<QU
         } else {
             info = loadEntry(app);
         }
-        if (info)
-            entries.append(AppEntry{bundleInfoOf(info.get()), iconOf(G_APP_INFO(info.get()))});
-        else
+        std::optional<AppBundleInfo> bundle;
+        if (info) {
+            bundle = bundleInfoOf(info.get());
+            entries.append(AppEntry{*bundle, iconOf(G_APP_INFO(info.get()))});
+        } else {
             entries.append(std::nullopt);
+        }
+        // The default's names and identifier are asked again while the row is made.
+        RegistryReadScope::keep(&RegistryReadScope::Readings::identifiers, app.toString(),
+                                bundle ? std::optional(bundle->identifier) : std::nullopt);
+        RegistryReadScope::keep(&RegistryReadScope::Readings::entries, app.toString(),
+                                std::move(bundle));
     }
     return entries;
 }
