@@ -264,6 +264,12 @@ private Q_SLOTS:
         QTest::keyClicks(filter, u"Scrib"_s);
         QTRY_VERIFY(!picker->isLoading());
         QCOMPARE(shownRows(*picker), QStringList{u"Picked Editor"_s});
+        // Its row holds its icon, whatever row the list measured its rows by.
+        const auto* list = picker->findChild<QListWidget*>(u"applications"_s);
+        const auto shown = list->findItems(u"Picked Editor"_s, Qt::MatchExactly);
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(list->visualItemRect(shown.first()).height() >= list->iconSize().height(),
+                 qPrintable(QString::number(list->visualItemRect(shown.first()).height())));
         QTest::keyClick(filter, Qt::Key_Return);
         QTRY_COMPARE(terminate.size(), 1);
         QTRY_COMPARE(m_sandbox.recordedLaunches(pickedId),

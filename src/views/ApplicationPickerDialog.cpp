@@ -3,6 +3,7 @@
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -40,6 +41,12 @@ ApplicationPickerDialog::ApplicationPickerDialog(QWidget* parent)
     //% "Loading…"
     m_notice = new QListWidgetItem(qtTrId("ui.picker.loading"), m_list);
     m_notice->setFlags(Qt::NoItemFlags);
+    // With uniform sizes the list measures every row by its last one, the
+    // notice: an empty space where the applications have their icons makes it
+    // as tall as theirs, and lines its text up with their names.
+    QPixmap noIcon(listIconSize, listIconSize);
+    noIcon.fill(Qt::transparent);
+    m_notice->setIcon(QIcon(noIcon));
     layout->addWidget(m_list, 1);
 
     m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
