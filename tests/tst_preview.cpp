@@ -31,8 +31,10 @@
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QVBoxLayout>
 #include <QWheelEvent>
 #include <QtEndian>
 
@@ -215,6 +217,40 @@ private Q_SLOTS:
         auto* text = qobject_cast<QPlainTextEdit*>(view->content());
         QVERIFY(text && text->isReadOnly());
         QCOMPARE(text->toPlainText(), shown);
+    }
+
+    // What is read while the pane is on screen but not yet drawn comes at the
+    // frame after the window's first, shown and with the scroll bars its text
+    // needs at its size, so that this frame draws it as it stays.
+    void contentReadBeforeTheFirstFrameFollowsIt_data() {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<bool>("scrolls");
+        QTest::newRow("two lines") << QByteArray("one\ntwo\n") << false;
+        QTest::newRow("a long page") << QByteArray(2000, '\n') << true;
+    }
+    void contentReadBeforeTheFirstFrameFollowsIt() {
+        QFETCH(QByteArray, contents);
+        QFETCH(bool, scrolls);
+        QWidget window;
+        window.resize(400, 300);
+        auto* view = new GeneralPreviewView;
+        (new QVBoxLayout(&window))->addWidget(view);
+        window.setUpdatesEnabled(false); // on screen, nothing drawn yet
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        std::optional<bool> shown, scrollBar; // when the content comes
+        connect(view, &GeneralPreviewView::ready, this, [&] {
+            shown = view->content()->isVisible() && view->content()->geometry() == view->rect();
+            scrollBar =
+                qobject_cast<QPlainTextEdit*>(view->content())->verticalScrollBar()->isVisible();
+        });
+        view->configure(file(u"held.txt"_s, contents), u"text/plain"_s);
+        QTest::qWait(300); // read long since
+        QCOMPARE(view->kind(), GeneralPreviewView::Kind::Pending);
+        window.setUpdatesEnabled(true);
+        QTRY_COMPARE(view->kind(), GeneralPreviewView::Kind::Text);
+        QCOMPARE(shown, std::optional(true));
+        QCOMPARE(scrollBar, std::optional(scrolls));
     }
 
     void thumbnailWhenCachedElseCard() {

@@ -14,6 +14,9 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QTextDocument>
+#include <QThread>
+#include <QTimer>
+#include <QVBoxLayout>
 
 #include <limits>
 
@@ -44,6 +47,13 @@ protected:
         supported = actions;
         return Qt::CopyAction;
     }
+};
+
+// Counts the frames it is drawn in.
+struct PaintCounter : QWidget {
+    using QWidget::QWidget;
+    int paints = 0;
+    void paintEvent(QPaintEvent*) override { ++paints; }
 };
 
 // What the widget itself paints, over a transparent ground.
@@ -93,6 +103,36 @@ private Q_SLOTS:
             delete inside;
         QTest::qWait(100);
         QCOMPARE(calls, runs);
+    }
+
+    // A window shown from an event handler, as the chooser's is when the
+    // session bus answers, draws each widget once: in its first frame, not
+    // again in a second right after it. The "plain show" row shows, on X11,
+    // the second frame a plain show() gets.
+    void windowShownFromAnEventIsDrawnInOneFrame_data() {
+        QTest::addColumn<bool>("oneFrame");
+        QTest::newRow("shown in one frame") << true;
+        if (QGuiApplication::platformName() == QLatin1String("xcb"))
+            QTest::newRow("plain show") << false;
+    }
+    void windowShownFromAnEventIsDrawnInOneFrame() {
+        QFETCH(bool, oneFrame);
+        QWidget window;
+        window.resize(200, 120);
+        auto* layout = new QVBoxLayout(&window);
+        QList<PaintCounter*> children;
+        for (int i = 0; i < 4; ++i)
+            layout->addWidget(children.emplaceBack(new PaintCounter(&window)));
+        QTimer::singleShot(0, &window, [&window, oneFrame] {
+            oneFrame ? showInOneFrame(&window) : window.show();
+            // Runs on while the window is mapped: the first expose is waiting
+            // when the event loop has control again.
+            QThread::msleep(100);
+        });
+        QTRY_VERIFY(QTest::qWaitForWindowExposed(&window));
+        QTest::qWait(200);
+        for (const PaintCounter* child : std::as_const(children))
+            QCOMPARE(child->paints, oneFrame ? 1 : 2);
     }
 
     void defaultTileFillsFromTheTopInsideItsBackground() {

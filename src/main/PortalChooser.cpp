@@ -96,10 +96,7 @@ void PortalChooser::showCurrent() {
     controller->configure({file}, false, false);
     controller->showFiles();
     controller->fitWindowToScreen();
-    w->show();
-    w->raise();
-    w->activateWindow();
-    layout->activate();
+    showInOneFrame(w);
 }
 
 void PortalChooser::updateChoices() {

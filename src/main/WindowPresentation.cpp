@@ -93,10 +93,7 @@ void AppDelegate::showWindow() {
     showFiles(urls, skip, countdownApp);
     controller->fitWindowToScreen();
 
-    w->show();
-    w->raise();
-    w->activateWindow();
-    layout->activate();
+    showInOneFrame(w);
 }
 
 bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {

@@ -8,11 +8,15 @@
 #include "platform/Thumbnails.h"
 #include "views/FileCardView.h"
 #include "views/ImagePreviewView.h"
+#include "views/NextFrame.h"
 
+#include <QCoreApplication>
 #include <QFontDatabase>
 #include <QPlainTextEdit>
 #include <QStringDecoder>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace marvoline {
 
@@ -100,14 +104,51 @@ void GeneralPreviewView::configure(const QUrl& url, const std::optional<QString>
 }
 
 void GeneralPreviewView::setContent(QWidget* content, Kind kind) {
+    m_task->settle();
+    if (isVisible() && !m_painted && !rect().isEmpty()) {
+        delete m_held.content;
+        content->setParent(this); // hidden until shown
+        m_held = {content, kind};
+        return;
+    }
+    present(content, kind);
+}
+
+void GeneralPreviewView::present(QWidget* content, Kind kind) {
     if (m_content == m_animation)
         m_animation = nullptr;
     delete m_content;
     m_content = content;
     m_kind = kind;
     layout()->addWidget(content);
-    m_task->settle();
+    // Shown now rather than by the layout's queued call, and the text view's
+    // own queued call made, which shows or hides its scroll bars for its text
+    // at its size: the frame at hand draws the content as it stays, not with a
+    // scroll bar that the next frame takes away.
+    content->show();
+    QCoreApplication::sendPostedEvents(content, QEvent::MetaCall);
+    // Drawn in the frame at hand (see showInOneFrame).
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateLater);
     Q_EMIT ready();
+}
+
+void GeneralPreviewView::presentHeld() {
+    Held held = std::exchange(m_held, {});
+    if (held.content)
+        present(held.content, held.kind);
+}
+
+void GeneralPreviewView::paintEvent(QPaintEvent*) {
+    if (std::exchange(m_painted, true) || !m_held.content)
+        return;
+    atNextFrame(this, [this] { presentHeld(); });
+}
+
+void GeneralPreviewView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // Never drawn at no size: what waits for the first frame comes now.
+    if (rect().isEmpty() && !m_painted)
+        presentHeld();
 }
 
 void GeneralPreviewView::showFirstFrame(const ImageFrame& frame, Kind kind) {

@@ -16,7 +16,10 @@ struct ImageFrame;
 // first of these that works: the image itself, the start of a text file, the
 // desktop's cached thumbnail, or a card describing the file. The file is read
 // and decoded off the window's thread; the view stays empty until then, and
-// shows the card when that takes longer than the time limit.
+// shows the card when that takes longer than the time limit. What is read
+// before the view is first painted is shown at the window's next frame after
+// that, as a PDF's first page is: the window's first frame does not wait for
+// the text to be laid out or the picture to be scaled.
 class GeneralPreviewView : public QWidget {
     Q_OBJECT
 
@@ -42,9 +45,15 @@ Q_SIGNALS:
     // the card.
     void ready();
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     friend class GeneralPreviewReader;
     void setContent(QWidget* content, Kind kind);
+    void present(QWidget* content, Kind kind);
+    void presentHeld();
     void showFirstFrame(const ImageFrame& frame, Kind kind);
     void addFrame(const QImage& image, int delayMs);
     void finishFrames(int loopCount);
@@ -57,6 +66,13 @@ private:
     QWidget* m_content = nullptr;
     ImagePreviewView* m_animation = nullptr;
     DeadlineTask* m_task = nullptr;
+    // Read before the view was first painted, shown at the frame after.
+    struct Held {
+        QWidget* content = nullptr;
+        Kind kind = Kind::Pending;
+    };
+    bool m_painted = false;
+    Held m_held;
 };
 
 } // namespace marvoline

@@ -1,6 +1,8 @@
 #include "views/NextFrame.h"
 
+#include <QCoreApplication>
 #include <QEvent>
+#include <QLayout>
 #include <QPointer>
 #include <QTimer>
 #include <QWindow>
@@ -44,6 +46,15 @@ void atNextFrame(QWidget* widget, std::function<void()> work) {
         new FrameWaiter(widget, frames, std::move(work));
     else
         QTimer::singleShot(0, widget, std::move(work));
+}
+
+void showInOneFrame(QWidget* window) {
+    window->show();
+    window->raise();
+    window->activateWindow();
+    if (QLayout* layout = window->layout())
+        layout->activate();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateLater);
 }
 
 } // namespace marvoline

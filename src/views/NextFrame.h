@@ -15,4 +15,11 @@ namespace marvoline {
 // in the event loop.
 void atNextFrame(QWidget* widget, std::function<void()> work);
 
+// Shows the window raised, active and laid out, with every widget in it drawn
+// in its first frame. Each widget that becomes visible asks to be drawn by an
+// event of its own; shown from an event handler, as the chooser is, those
+// events would only be handled after the window system's first expose and
+// draw the whole window a second time, right after the first.
+void showInOneFrame(QWidget* window);
+
 } // namespace marvoline
