@@ -59,6 +59,10 @@ QRect placedWindow(const QRect& available, QSize wanted, const QMargins& decorat
 
 std::optional<QRect> availableAreaUnderPointer() {
     const QList<QScreen*> screens = QGuiApplication::screens();
+    // One screen is chosen wherever the pointer is: not asked for, as asking
+    // waits for the window system's answer.
+    if (screens.size() == 1)
+        return screens.first()->availableGeometry();
     QList<QRect> geometries;
     geometries.reserve(screens.size());
     for (const QScreen* screen : screens)
