@@ -8,7 +8,10 @@
 #include "views/StopTimerButton.h"
 #include "views/WindowDragHandleView.h"
 
+#include <QDir>
 #include <QDrag>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -18,7 +21,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <limits>
+#include <utility>
 
 using namespace marvoline;
 using namespace Qt::StringLiterals;
@@ -64,6 +69,18 @@ QImage paintOf(QWidget* widget) {
     return image;
 }
 
+// Threads of this process that Qt's thread pools started ("Thread (pooled)").
+int pooledThreads() {
+    int count = 0;
+    for (const QFileInfo& task :
+         QDir(u"/proc/self/task"_s).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile name(task.filePath() + u"/comm"_s);
+        if (name.open(QIODevice::ReadOnly) && name.readAll().startsWith("Thread (pooled)"))
+            ++count;
+    }
+    return count;
+}
+
 } // namespace
 
 class TestViews final : public QObject {
@@ -73,6 +90,44 @@ public:
     explicit TestViews(marvoline::test::XdgSandbox&) {}
 
 private Q_SLOTS:
+    // The default tile's ground and its countdown fill are drawn opaque, in the
+    // colours they show over the window. Translucent, a fill as tall as a tile
+    // is split by Qt's raster engine across painting threads, which the first
+    // frame would start and wait for. First of the cases: no other has painted.
+    void defaultTileDrawsOpaqueInTheColoursItShowsOverTheWindow() {
+        QCOMPARE(pooledThreads(), 0);
+        AppIconButton tile;
+        tile.configure(std::nullopt, QString(), std::nullopt, true);
+        tile.resize(tile.sizeHint().width(), 160);
+        tile.setFillProgress(0.5);
+        // In the format of a window's backing store.
+        QImage image(tile.size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        tile.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        QCOMPARE(pooledThreads(), 0);
+        const QRect bg = tile.backgroundRect().toRect();
+        const auto over = [](const QColor& top, double opacity, const QColor& bottom) {
+            const auto mix = [opacity](int a, int b) {
+                return qRound(a * opacity + b * (1 - opacity));
+            };
+            return QColor(mix(top.red(), bottom.red()), mix(top.green(), bottom.green()),
+                          mix(top.blue(), bottom.blue()));
+        };
+        const QColor ground = over(Qt::gray, 0.15, tile.palette().color(QPalette::Window));
+        const QColor fill = over(tile.palette().color(QPalette::Highlight), 0.5, ground);
+        const QList<std::pair<QPoint, QColor>> samples{
+            {{bg.center().x(), bg.top() + bg.height() / 4}, fill},
+            {{bg.center().x(), bg.bottom() - bg.height() / 4}, ground}};
+        for (const auto& [at, expected] : samples) {
+            const QColor shown = image.pixelColor(at);
+            QCOMPARE(shown.alpha(), 255);
+            const int off = std::max({qAbs(shown.red() - expected.red()),
+                                      qAbs(shown.green() - expected.green()),
+                                      qAbs(shown.blue() - expected.blue())});
+            QVERIFY2(off <= 1, qPrintable(shown.name() + u" instead of "_s + expected.name()));
+        }
+    }
+
     // Work for the next frame is never run at once; it runs once the event
     // loop has the frame to give, or has control back for a window not shown
     // yet, and is dropped with its widget.

@@ -43,16 +43,17 @@ QLabel* makeLabel(QWidget* parent) {
     return label;
 }
 
+// top laid with the opacity over bottom.
+QColor over(const QColor& top, qreal opacity, const QColor& bottom) {
+    const auto mix = [opacity](double a, double b) { return a * opacity + b * (1.0 - opacity); };
+    return QColor::fromRgbF(float(mix(top.redF(), bottom.redF())),
+                            float(mix(top.greenF(), bottom.greenF())),
+                            float(mix(top.blueF(), bottom.blueF())));
+}
+
 // The default tile's grey ground, as it shows over the window.
 QColor tileGround(const QPalette& palette) {
-    const QColor window = palette.color(QPalette::Window);
-    const QColor grey(Qt::gray);
-    const auto mix = [](double top, double bottom) {
-        return top * kBackgroundAlpha + bottom * (1.0 - kBackgroundAlpha);
-    };
-    return QColor::fromRgbF(float(mix(grey.redF(), window.redF())),
-                            float(mix(grey.greenF(), window.greenF())),
-                            float(mix(grey.blueF(), window.blueF())));
+    return over(QColor(Qt::gray), kBackgroundAlpha, palette.color(QPalette::Window));
 }
 
 // A tool tip shows markup when the text looks like it; keep names literal.
@@ -178,19 +179,20 @@ void AppIconButton::paintEvent(QPaintEvent*) {
     const QRectF inset = backgroundRect();
     QPainterPath path;
     path.addRoundedRect(inset, kBackgroundRadius, kBackgroundRadius);
-    QColor background(Qt::gray);
-    background.setAlphaF(kBackgroundAlpha);
-    painter.fillPath(path, background);
+    // The grey and the accent are laid over the window's colour here and
+    // drawn opaque, as they show: a translucent fill this tall is split by
+    // the raster engine across Qt's painting threads, which the first frame
+    // would start and wait for.
+    const QColor ground = tileGround(palette());
+    painter.fillPath(path, ground);
 
     if (m_fillProgress > kSmallestDrawnProgress) {
         // Grows from the top edge downwards, inside the rounded corners.
         const QRectF band(inset.left(), inset.top(), inset.width(),
                           inset.height() * m_fillProgress);
-        QColor accent = palette().color(QPalette::Highlight);
-        accent.setAlphaF(kFillAlpha);
         painter.save();
         painter.setClipPath(path);
-        painter.fillRect(band, accent);
+        painter.fillRect(band, over(palette().color(QPalette::Highlight), kFillAlpha, ground));
         painter.restore();
     }
 }
