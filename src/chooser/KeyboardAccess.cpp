@@ -1,13 +1,14 @@
 // Keyboard use of the chooser: the row of tiles is one Tab stop (the arrows
-// move along it, onto the trailing button too), then come the options; the
-// default tile has the focus when files are shown and keeps it across rebuilds
-// of the row; Return and Enter press the focused option as Space does; a menu
-// opened from the keyboard starts at its first item; Escape leaves like the
-// close button.
+// move along it, onto the trailing button too), then come the options, then a
+// text preview, which the arrows scroll; the default tile has the focus when
+// files are shown and keeps it across rebuilds of the row; Return and Enter
+// press the focused option as Space does; a menu opened from the keyboard
+// starts at its first item; Escape leaves like the close button.
 
 #include "main/MainViewController.h"
 
 #include "views/AppIconButton.h"
+#include "views/GeneralPreviewView.h"
 #include "views/MenuButton.h"
 #include "views/StopTimerButton.h"
 
@@ -174,6 +175,11 @@ void MainViewController::updateTabOrder() {
         QWidget* control = options->itemAt(i)->widget();
         if (control && (control->focusPolicy() & Qt::TabFocus))
             chain.append(control);
+    }
+    // The text comes after the first frame, and with it this call again.
+    if (const auto* general = qobject_cast<GeneralPreviewView*>(previewView)) {
+        if (QWidget* text = general->content(); text && (text->focusPolicy() & Qt::TabFocus))
+            chain.append(text);
     }
     for (qsizetype i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain.at(i - 1), chain.at(i));

@@ -57,6 +57,7 @@ void MainViewController::setupPreview(const QUrl& url) {
         view = pdf;
     } else {
         auto* general = new GeneralPreviewView;
+        connect(general, &GeneralPreviewView::ready, this, &MainViewController::updateTabOrder);
         general->configure(url, type);
         view = general;
     }
