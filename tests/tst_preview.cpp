@@ -221,7 +221,8 @@ private Q_SLOTS:
 
     // What is read while the pane is on screen but not yet drawn comes at the
     // frame after the window's first, shown and with the scroll bars its text
-    // needs at its size, so that this frame draws it as it stays.
+    // needs at its size, so that this frame draws it as it stays; the text is
+    // not laid out before, where it would hold up the first.
     void contentReadBeforeTheFirstFrameFollowsIt_data() {
         QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<bool>("scrolls");
@@ -247,6 +248,7 @@ private Q_SLOTS:
         view->configure(file(u"held.txt"_s, contents), u"text/plain"_s);
         QTest::qWait(300); // read long since
         QCOMPARE(view->kind(), GeneralPreviewView::Kind::Pending);
+        QVERIFY(!view->findChild<QPlainTextEdit*>());
         window.setUpdatesEnabled(true);
         QTRY_COMPARE(view->kind(), GeneralPreviewView::Kind::Text);
         QCOMPARE(shown, std::optional(true));

@@ -103,15 +103,29 @@ void GeneralPreviewView::configure(const QUrl& url, const std::optional<QString>
     m_task->start(reader);
 }
 
+bool GeneralPreviewView::holdsUntilPainted() const {
+    return isVisible() && !m_painted && !rect().isEmpty();
+}
+
 void GeneralPreviewView::setContent(QWidget* content, Kind kind) {
     m_task->settle();
-    if (isVisible() && !m_painted && !rect().isEmpty()) {
+    if (holdsUntilPainted()) {
         delete m_held.content;
         content->setParent(this); // hidden until shown
-        m_held = {content, kind};
+        m_held = {content, nullptr, kind};
         return;
     }
     present(content, kind);
+}
+
+void GeneralPreviewView::setContent(std::function<QWidget*()> make, Kind kind) {
+    m_task->settle();
+    if (holdsUntilPainted()) {
+        delete m_held.content;
+        m_held = {nullptr, std::move(make), kind};
+        return;
+    }
+    present(make(), kind);
 }
 
 void GeneralPreviewView::present(QWidget* content, Kind kind) {
@@ -136,10 +150,12 @@ void GeneralPreviewView::presentHeld() {
     Held held = std::exchange(m_held, {});
     if (held.content)
         present(held.content, held.kind);
+    else if (held.make)
+        present(held.make(), held.kind);
 }
 
 void GeneralPreviewView::paintEvent(QPaintEvent*) {
-    if (std::exchange(m_painted, true) || !m_held.content)
+    if (std::exchange(m_painted, true) || (!m_held.content && !m_held.make))
         return;
     atNextFrame(this, [this] { presentHeld(); });
 }
@@ -173,12 +189,17 @@ void GeneralPreviewView::finishFrames(int loopCount) {
 }
 
 void GeneralPreviewView::showText(const QString& text) {
-    auto* view = new QPlainTextEdit;
-    view->setReadOnly(true);
-    view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    view->setFrameShape(QFrame::NoFrame);
-    view->setPlainText(text);
-    setContent(view, Kind::Text);
+    // Laid out in its font when shown, not before the window's first frame.
+    setContent(
+        [text] {
+            auto* view = new QPlainTextEdit;
+            view->setReadOnly(true);
+            view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+            view->setFrameShape(QFrame::NoFrame);
+            view->setPlainText(text);
+            return view;
+        },
+        Kind::Text);
 }
 
 void GeneralPreviewView::showCard() {

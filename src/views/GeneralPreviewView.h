@@ -5,6 +5,7 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 namespace marvoline {
@@ -52,8 +53,12 @@ protected:
 private:
     friend class GeneralPreviewReader;
     void setContent(QWidget* content, Kind kind);
+    // Made when shown: what waits for the frame after the first costs nothing
+    // before it.
+    void setContent(std::function<QWidget*()> make, Kind kind);
     void present(QWidget* content, Kind kind);
     void presentHeld();
+    bool holdsUntilPainted() const;
     void showFirstFrame(const ImageFrame& frame, Kind kind);
     void addFrame(const QImage& image, int delayMs);
     void finishFrames(int loopCount);
@@ -66,9 +71,11 @@ private:
     QWidget* m_content = nullptr;
     ImagePreviewView* m_animation = nullptr;
     DeadlineTask* m_task = nullptr;
-    // Read before the view was first painted, shown at the frame after.
+    // Read before the view was first painted, shown at the frame after: a
+    // made widget, or what makes it.
     struct Held {
         QWidget* content = nullptr;
+        std::function<QWidget*()> make;
         Kind kind = Kind::Pending;
     };
     bool m_painted = false;
