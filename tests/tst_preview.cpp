@@ -221,16 +221,23 @@ private Q_SLOTS:
 
     // What is read while the pane is on screen but not yet drawn comes at the
     // frame after the window's first, shown and with the scroll bars its text
-    // needs at its size, so that this frame draws it as it stays; the text is
-    // not laid out before, where it would hold up the first.
+    // needs at its size, so that this frame draws it as it stays; a text or a
+    // card is not made before, where it would hold up the first.
     void contentReadBeforeTheFirstFrameFollowsIt_data() {
         QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<int>("kind");
         QTest::addColumn<bool>("scrolls");
-        QTest::newRow("two lines") << QByteArray("one\ntwo\n") << false;
-        QTest::newRow("a long page") << QByteArray(2000, '\n') << true;
+        const int text = int(GeneralPreviewView::Kind::Text);
+        QTest::newRow("two lines") << QByteArray("one\ntwo\n") << u"text/plain"_s << text << false;
+        QTest::newRow("a long page") << QByteArray(2000, '\n') << u"text/plain"_s << text << true;
+        QTest::newRow("a card") << QByteArray(100, '\0') << u"application/x-tar"_s
+                                << int(GeneralPreviewView::Kind::Card) << false;
     }
     void contentReadBeforeTheFirstFrameFollowsIt() {
         QFETCH(QByteArray, contents);
+        QFETCH(QString, type);
+        QFETCH(int, kind);
         QFETCH(bool, scrolls);
         QWidget window;
         window.resize(400, 300);
@@ -242,15 +249,15 @@ private Q_SLOTS:
         std::optional<bool> shown, scrollBar; // when the content comes
         connect(view, &GeneralPreviewView::ready, this, [&] {
             shown = view->content()->isVisible() && view->content()->geometry() == view->rect();
-            scrollBar =
-                qobject_cast<QPlainTextEdit*>(view->content())->verticalScrollBar()->isVisible();
+            const auto* text = qobject_cast<QPlainTextEdit*>(view->content());
+            scrollBar = text && text->verticalScrollBar()->isVisible();
         });
-        view->configure(file(u"held.txt"_s, contents), u"text/plain"_s);
+        view->configure(file(u"held"_s, contents), type);
         QTest::qWait(300); // read long since
         QCOMPARE(view->kind(), GeneralPreviewView::Kind::Pending);
-        QVERIFY(!view->findChild<QPlainTextEdit*>());
+        QVERIFY(!view->findChild<QPlainTextEdit*>() && !view->findChild<FileCardView*>());
         window.setUpdatesEnabled(true);
-        QTRY_COMPARE(view->kind(), GeneralPreviewView::Kind::Text);
+        QTRY_COMPARE(int(view->kind()), kind);
         QCOMPARE(shown, std::optional(true));
         QCOMPARE(scrollBar, std::optional(scrolls));
     }

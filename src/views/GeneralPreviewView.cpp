@@ -189,7 +189,8 @@ void GeneralPreviewView::finishFrames(int loopCount) {
 }
 
 void GeneralPreviewView::showText(const QString& text) {
-    // Laid out in its font when shown, not before the window's first frame.
+    // Laid out in its font when shown, not before the window's first frame; the
+    // card below likewise.
     setContent(
         [text] {
             auto* view = new QPlainTextEdit;
@@ -203,9 +204,13 @@ void GeneralPreviewView::showText(const QString& text) {
 }
 
 void GeneralPreviewView::showCard() {
-    auto* card = new FileCardView;
-    card->configure(m_url, m_contentType);
-    setContent(card, Kind::Card);
+    setContent(
+        [this] {
+            auto* card = new FileCardView;
+            card->configure(m_url, m_contentType);
+            return card;
+        },
+        Kind::Card);
 }
 
 } // namespace marvoline
