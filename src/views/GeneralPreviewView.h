@@ -20,7 +20,7 @@ struct ImageFrame;
 // shows the card when that takes longer than the time limit. What is read
 // before the view is first painted is shown at the window's next frame after
 // that, as a PDF's first page is: the window's first frame does not wait for
-// the text to be laid out or the picture to be scaled.
+// the text to be laid out, the card to be made or the picture to be scaled.
 class GeneralPreviewView : public QWidget {
     Q_OBJECT
 
