@@ -9,6 +9,7 @@
 #include "main/Translations.h"
 #include "platform/ClipboardHandOver.h"
 #include "platform/FilePaths.h"
+#include "platform/PngReading.h"
 #include "platform/PreferencesStore.h"
 #include "platform/ReminderStore.h"
 #include "platform/RuleStore.h"
@@ -121,6 +122,7 @@ int runApplication(QApplication& app, int argc, char** argv,
     QApplication::setDesktopFileName(QStringLiteral("org.marvoline.Marvoline"));
     QApplication::setQuitOnLastWindowClosed(true);
     installTranslations(app);
+    readPngWithoutPlugins();
 
     // The arguments as the bytes they are (QApplication has taken out its own
     // options): arguments() would decode them and lose names that are not UTF-8.
