@@ -90,6 +90,27 @@ QByteArray hugePng(int side) {
            pngChunk("IDAT", compressed) + pngChunk("IEND", {});
 }
 
+QByteArray rgbaPng(const QImage& image) {
+    const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
+    QByteArray header(13, '\0');
+    qToBigEndian<quint32>(quint32(rgba.width()), header.data());
+    qToBigEndian<quint32>(quint32(rgba.height()), header.data() + 4);
+    header[8] = 8; // bits per sample
+    header[9] = 6; // colour type: RGBA
+    QByteArray rows;
+    for (int y = 0; y < rgba.height(); ++y) {
+        rows.append('\0'); // no filter
+        rows.append(reinterpret_cast<const char*>(rgba.constScanLine(y)), rgba.width() * 4);
+    }
+    uLongf size = compressBound(uLong(rows.size()));
+    QByteArray compressed(qsizetype(size), '\0');
+    compress(reinterpret_cast<Bytef*>(compressed.data()), &size,
+             reinterpret_cast<const Bytef*>(rows.constData()), uLong(rows.size()));
+    compressed.truncate(qsizetype(size));
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) +
+           pngChunk("IDAT", compressed) + pngChunk("IEND", {});
+}
+
 QByteArray animatedGif(QSize screen, int frames, int delayCs) {
     QByteArray gif = "GIF89a";
     appendLittle16(gif, screen.width());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
 #include <QSize>
 
 namespace marvoline::test {
@@ -18,5 +19,9 @@ QByteArray hugePng(int side);
 // single pixel of its own colour at the top left, shown for delayCs hundredths
 // of a second. Decoders still draw every frame at the screen's size.
 QByteArray animatedGif(QSize screen, int frames, int delayCs);
+
+// The image as an 8-bit RGBA PNG, written without Qt's image writer (which
+// loads every image format plugin to find a PNG writer).
+QByteArray rgbaPng(const QImage& image);
 
 } // namespace marvoline::test
