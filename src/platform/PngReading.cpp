@@ -10,7 +10,6 @@
 #include <QtPlugin>
 
 #include <memory>
-#include <utility>
 
 // This file is compiled on its own, as a static plugin (QT_STATICPLUGIN);
 // moc defines this, for the plugin class below.
