@@ -4,7 +4,8 @@
 # Then, side by side in one interleaved run, the chooser against the Qt + GIO floor and the
 # desktops' own Open With dialogs (GTK 3's; KDE's where KF5's KIO is installed), with the peers'
 # scripts in MARVOLINE_PEERS (default ../shared/peers; skipped when absent); PEER_ROUNDS and
-# SCALING_ROUNDS set their rounds (default 41 and 25: fewer let a ratio move by 0.1 between runs).
+# SCALING_ROUNDS set their rounds (default 101 and 61: with 41 and 25, a ratio moved by up to 0.17
+# between runs of one build).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/install-deps.sh test
@@ -63,9 +64,9 @@ done | tee -a "$out/memory.txt"
 peers="${MARVOLINE_PEERS:-../shared/peers}"
 if [[ -x "$peers/peers.sh" && -x "$peers/scaling.sh" ]]; then
     # The six-page PDF of the peers (or FILE), then a plain-text file; then 1, 16 and 64 candidates.
-    "$peers/peers.sh" build/release "${PEER_ROUNDS:-41}" ${1:+"$1"} | tee "$out/peers.txt"
-    "$peers/peers.sh" build/release "${PEER_ROUNDS:-41}" "$text" | tee "$out/peers-text.txt"
-    "$peers/scaling.sh" build/release "${SCALING_ROUNDS:-25}" | tee "$out/peers-scaling.txt"
+    "$peers/peers.sh" build/release "${PEER_ROUNDS:-101}" ${1:+"$1"} | tee "$out/peers.txt"
+    "$peers/peers.sh" build/release "${PEER_ROUNDS:-101}" "$text" | tee "$out/peers-text.txt"
+    "$peers/scaling.sh" build/release "${SCALING_ROUNDS:-61}" | tee "$out/peers-scaling.txt"
 else
     echo "No peers in $peers (set MARVOLINE_PEERS): the side-by-side figures are not taken." >&2
 fi
