@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QTimer>
 
 ProbeExit::ProbeExit(Predicate predicate, QObject* parent)
     : QObject(parent)
@@ -19,8 +18,10 @@ bool ProbeExit::eventFilter(QObject* watched, QEvent* event) {
     }
     if (m_predicate(watched, event)) {
         m_fired = true;
-        // Leave after the event has been handled (the paint done, the tick run).
-        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+        // Leave after the event has been handled (the paint done, the tick run),
+        // by a posted call: a timer would be held back with the others.
+        QMetaObject::invokeMethod(
+            qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     }
     return false;
 }
