@@ -171,7 +171,9 @@ private Q_SLOTS:
         QDBusPendingCall third = choose(service, handleBase + "q3", {"d"});
         QTRY_COMPARE(backend.openCount(), 3);
         QTRY_VERIFY(again.isFinished() && again.isError());
-        QCOMPARE(started.size(), 1);
+        // The first is shown at the next pass of the event loop, which the refusal
+        // of the same handle, answered at once, may come before.
+        QTRY_COMPARE(started.size(), 1);
         QCOMPARE(backend.current()->choices, QStringList{"a"});
 
         QDBusMessage update =
@@ -180,6 +182,7 @@ private Q_SLOTS:
         QDBusConnection::sessionBus().asyncCall(update);
         QTRY_COMPARE(updated.size(), 1);
         QCOMPARE(backend.current()->choices, (QStringList{"a", "e"}));
+        QCOMPARE(started.size(), 1); // still the first alone
 
         closeRequest(service, handleBase + "q2");
         QTRY_VERIFY(second.isFinished());
