@@ -592,13 +592,16 @@ private Q_SLOTS:
         // down by a busy machine may begin its drag, or send the next place, only once the
         // pointer has stopped; the drag follows the pointer's next moves, so the pointer steps
         // off and back until the target has the place.
+        // One step per pass, with the events between: a place that comes while the target's
+        // answer to the one before is awaited is not sent on.
         const auto dragOnto = [&](QPoint place) {
+            bool off = false;
             return QTest::qWaitFor(
                 [&] {
                     if (target.acceptedAt.contains(place))
                         return true;
-                    movePointer(place + QPoint(1, 0));
-                    movePointer(place);
+                    off = !off;
+                    movePointer(off ? place + QPoint(1, 0) : place);
                     return false;
                 },
                 10000);
